@@ -1,0 +1,56 @@
+// Cost of one viscosity evaluation per fluid (correlation only: the equation-of-state quantities that the
+// residual-entropy and water correlations ask for are answered with constants here, so their EOS cost is
+// not included), and of the brine property calls.
+#include <benchmark/benchmark.h>
+
+#include "brine.h"
+#include "viscosity.h"
+#include "viscosity_models.h"
+
+namespace {
+
+class ConstantEos : public fluidprops::ViscosityEosAccess {
+public:
+    double residual_molar_entropy(double, double) const override { return -40.0; }
+    double dpdrho_T(double T, double) const override { return T > 900.0 ? 5.0e3 : 2.0e4; }
+};
+
+struct State { const char* fluid; double T, rho_mass; };
+
+// Saturated liquid states around 1 MPa (3.5 MPa for CO2, 0.5 MPa for isobutane, 1 atm for water and air).
+constexpr State kStates[] = {
+    {"R134a", 312.54, 1149.33},     {"R32", 279.77, 1031.94},          {"n-Propane", 300.09, 489.30},
+    {"R1234yf", 312.43, 1036.53},   {"R1234ze(E)", 323.26, 1073.39},   {"CarbonDioxide", 273.31, 926.47},
+    {"IsoButane", 310.86, 534.24},  {"Water", 373.12, 958.37},         {"R410A", 280.32, 1140.54},
+    {"R407C", 291.84, 1164.13},     {"R404A", 289.79, 1082.21},        {"Air", 78.90, 875.21},
+};
+
+void BM_Viscosity(benchmark::State& st) {
+    const State& s = kStates[st.range(0)];
+    const double M = fluidprops::transport::find_viscosity_model(s.fluid)->molar_mass;
+    const ConstantEos eos;
+    double T = s.T;
+    const double rho = s.rho_mass / M;
+    for (auto _ : st) {
+        benchmark::DoNotOptimize(T);
+        benchmark::DoNotOptimize(fluidprops::viscosity(s.fluid, T, rho, eos));
+    }
+    st.SetLabel(s.fluid);
+}
+BENCHMARK(BM_Viscosity)->DenseRange(0, 11);
+
+void BM_BrineProperty(benchmark::State& st) {
+    static const char* outputs[] = {"C", "D", "H", "V"};
+    const char* out = outputs[st.range(0)];
+    double T = 280.0;
+    for (auto _ : st) {
+        benchmark::DoNotOptimize(T);
+        benchmark::DoNotOptimize(fluidprops::incompressible::brine_props_si(out, "P", 2e5, "T", T, "INCOMP::MEG-30%"));
+    }
+    st.SetLabel(out);
+}
+BENCHMARK(BM_BrineProperty)->DenseRange(0, 3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,22 @@
+# add_sfun_block(NAME SOURCES...)
+#
+# Builds one S-function plug-in, build/blocks/<NAME>.so, from genuine Level-2
+# C sources. The plug-in is compiled with hidden symbol visibility so that the
+# only exported symbol is the glue's entry point; two plug-ins loaded into one
+# process therefore never bind to each other's globals (parameter records,
+# library handles, fluid names).
+function(add_sfun_block NAME)
+  add_library(${NAME} MODULE ${ARGN})
+  set_target_properties(${NAME} PROPERTIES
+    PREFIX ""
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/blocks
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    BUILD_RPATH "$ORIGIN/../lib"
+    INSTALL_RPATH "$ORIGIN/../lib")
+  target_compile_definitions(${NAME} PRIVATE MATLAB_MEX_FILE)
+  target_link_libraries(${NAME} PRIVATE sfun_block_common sfunrt m dl)
+  # Refuse undefined symbols at link time: a plug-in must be complete.
+  target_link_options(${NAME} PRIVATE -Wl,--no-undefined)
+endfunction()

@@ -1,0 +1,198 @@
+/*
+ * Compressor: variable-speed compressor, static model.
+ *
+ * The cycle imposes the mass flow; the block finds the suction pressure at
+ * which the compressor delivers it (solver_compresor.c), then the electrical
+ * power and the discharge enthalpy:
+ *
+ *   W     = (h_desc,s - h_asp) b m + a
+ *   T_desc,s = (h_desc,s - h_v(p_desc)) / cp_v(p_desc) + T_sat(p_desc)
+ *   h_desc = (W - UA (T_desc,s - T_sur)) / m + h_asp
+ *
+ * h_desc,s is the isentropic discharge enthalpy; the isentropic discharge
+ * temperature is extrapolated from the saturated-vapour point with a constant
+ * specific heat, and the shell loses UA (T_desc,s - T_sur) to the
+ * surroundings.
+ *
+ * Input 0 (5): N [1/s], pdesc [Pa], m_vsc [kg/s], hasp [J/kg], T_sur [K]
+ * Output 0 (3): pasp [Pa], hdesc [J/kg], W_vsc [W]
+ * Parameters: 0 record with fields "a", "b", "c", "St", "UA_vsc";
+ *             1 refrigerant name (text); 2 starting guess of the suction pressure [Pa]
+ * Work: 1 real, the starting guess, set at initial conditions.
+ */
+#define S_FUNCTION_NAME Compressor
+#define S_FUNCTION_LEVEL 2
+
+#include "simstruc.h"
+#include "propiedades.h"
+#include "parametros.h"
+#include "errores.h"
+#include "solver_compresor.h"
+
+#include <math.h>
+
+static void *lib_handle = NULL;
+
+/* Compressor record, read through pointers into the dialog values; fetched
+ * anew at every output call so that a changed dialog takes effect at once. */
+static const real_T *a = NULL, *b = NULL, *c = NULL, *st = NULL, *ua_vsc = NULL;
+static char refr[100];
+
+static const char *const campos_compresor[] = {"a", "b", "c", "St", "UA_vsc"};
+
+/* Refuses dialog values that could not be read safely, and a starting guess
+ * that is no pressure at all. */
+static int parametros_validos(SimStruct *S)
+{
+    size_t k;
+    for (k = 0; k < sizeof campos_compresor / sizeof campos_compresor[0]; ++k)
+        if (!comprobar_campo_numerico(S, 0, campos_compresor[k])) return 0;
+    if (!comprobar_texto(S, 1, "refrigerant name", 100)) return 0;
+    if (!comprobar_numero(S, 2, "starting suction pressure")) return 0;
+    {
+        const real_T Pe = *mxGetPr(ssGetSFcnParam(S, 2));
+        if (!(isfinite(Pe) && Pe > 0.0)) {
+            fijar_error(S, "%s: dialog parameter 3 (starting suction pressure) must be a positive "
+                           "pressure in Pa, got %g", ssGetPath(S), Pe);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+#define MDL_CHECK_PARAMETERS
+#if defined(MDL_CHECK_PARAMETERS)
+static void mdlCheckParameters(SimStruct *S)
+{
+    parametros_validos(S);
+}
+#endif
+
+static void mdlInitializeSizes(SimStruct *S)
+{
+    ssSetNumSFcnParams(S, 3);
+    if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) {
+        return; /* the host reports the mismatch */
+    }
+
+    if (!ssSetNumInputPorts(S, 1)) return;
+    ssSetInputPortWidth(S, 0, 5);
+    ssSetInputPortDirectFeedThrough(S, 0, 1);
+
+    if (!ssSetNumOutputPorts(S, 1)) return;
+    ssSetOutputPortWidth(S, 0, 3);
+
+    ssSetNumContStates(S, 0);
+    ssSetNumDiscStates(S, 0);
+    ssSetNumRWork(S, 1);
+    ssSetOptions(S, 2);
+}
+
+static void mdlInitializeSampleTimes(SimStruct *S)
+{
+    ssSetSampleTime(S, 0, 0.0);
+    ssSetOffsetTime(S, 0, 0.0);
+}
+
+#define MDL_INITIALIZE_CONDITIONS
+#if defined(MDL_INITIALIZE_CONDITIONS)
+static void mdlInitializeConditions(SimStruct *S)
+{
+    /* The starting guess is taken once; every solve starts from it. */
+    if (!comprobar_numero(S, 2, "starting suction pressure")) return;
+    ssGetRWork(S)[0] = *mxGetPr(ssGetSFcnParam(S, 2));
+}
+#endif
+
+#define MDL_START
+#if defined(MDL_START)
+static void mdlStart(SimStruct *S)
+{
+    cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
+}
+#endif
+
+static void mdlOutputs(SimStruct *S, int_T tid)
+{
+    InputRealPtrsType u = ssGetInputPortRealSignalPtrs(S, 0);
+    real_T *y = ssGetOutputPortRealSignal(S, 0);
+    real_T N, pdesc, m_vsc, hasp, T_sur;
+    real_T pasp, sasp, hdesc_s, Tdesc, hv_pdesc, Cpv_pdesc, Tdesc_s, W_vsc, hdesc;
+    const real_T Pe = ssGetRWork(S)[0];
+    UNUSED_ARG(tid);
+
+    if (!parametros_validos(S)) return;
+    if (PropsSI == NULL) {
+        fijar_error(S, "%s: the property library is not bound", ssGetPath(S));
+        return;
+    }
+
+    a = mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, "a"));
+    b = mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, "b"));
+    c = mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, "c"));
+    st = mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, "St"));
+    ua_vsc = mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, "UA_vsc"));
+
+    N = *u[0];
+    pdesc = *u[1];
+    m_vsc = *u[2];
+    hasp = *u[3];
+    T_sur = *u[4];
+
+    mxGetString(ssGetSFcnParam(S, 1), refr, 100);
+
+    /* The relative flow error of the solve and the energy balance per unit
+     * mass both divide by the flow: no suction state is defined without
+     * one, and a compressor does not run backwards. */
+    if (!(isfinite(m_vsc) && m_vsc > 0.0)) {
+        fijar_error(S, "%s: the mass flow through the compressor (input element 3) must be positive "
+                       "to define a suction pressure, got %g kg/s", ssGetPath(S), m_vsc);
+        return;
+    }
+
+    /* Suction pressure that delivers the demanded flow. */
+    pasp = secant_method_Pe(Pe, m_vsc, pdesc, hasp, N, *st, *c, refr);
+    if (pasp == -1.0) {
+        /* Never publish the failure marker as a pressure, nor query at it. */
+        fijar_error(S, "%s: no suction pressure found that delivers the mass flow %g kg/s "
+                       "(speed %g 1/s, discharge pressure %g Pa, suction enthalpy %g J/kg, %s, "
+                       "starting guess %g Pa): the pressure search and iteration did not converge",
+                    ssGetPath(S), m_vsc, N, pdesc, hasp, refr, Pe);
+        return;
+    }
+
+    /* Isentropic compression to the discharge pressure. */
+    sasp = PropsSI("S", "P", pasp, "H", hasp, refr);
+    hdesc_s = PropsSI("H", "P", pdesc, "S", sasp, refr);
+
+    /* Saturated vapour at the discharge pressure. */
+    Tdesc = PropsSI("T", "P", pdesc, "Q", 1.0, refr);
+    hv_pdesc = PropsSI("H", "P", pdesc, "Q", 1.0, refr);
+    Cpv_pdesc = PropsSI("C", "P", pdesc, "Q", 1.0, refr);
+
+    /* Isentropic discharge temperature, constant cp above saturation. */
+    Tdesc_s = (hdesc_s - hv_pdesc) / Cpv_pdesc + Tdesc;
+
+    /* Electrical power: a constant part plus a multiple of the isentropic
+     * power. */
+    W_vsc = (hdesc_s - hasp) * (*b * m_vsc) + *a;
+
+    /* Energy balance of the shell with the heat loss to the surroundings. */
+    hdesc = (W_vsc - (Tdesc_s - T_sur) * *ua_vsc) / m_vsc + hasp;
+
+    y[0] = pasp;
+    y[1] = hdesc;
+    y[2] = W_vsc;
+}
+
+static void mdlTerminate(SimStruct *S)
+{
+    UNUSED_ARG(S);
+    liberar_libreria_propiedades(&lib_handle, &PropsSI);
+}
+
+#ifdef MATLAB_MEX_FILE
+#include "simulink.c"
+#else
+#include "cg_sfun.h"
+#endif

@@ -1,0 +1,8 @@
+/* The condenser's parameter records and fluid names (see Cond.h). */
+#include "Cond.h"
+
+ParamCond CondAire;
+Cond_inicial CI;
+Parametros_de_simulacion Param_sim;
+char refr[COND_LONGITUD_TEXTO];
+char secflux[COND_LONGITUD_TEXTO];

@@ -1,0 +1,15 @@
+// Sub-commands of cyclesim. Each registers itself on the application and
+// returns the exit code through the callback it installs.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace cyclesim::cli {
+
+struct GlobalOptions {
+    std::string blocks_dir;  // empty: default folder
+};
+
+void add_eval_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
+
+}  // namespace cyclesim::cli

@@ -1,0 +1,172 @@
+#include "block_instance.h"
+
+#include "errors.h"
+
+#include <cstdio>
+
+namespace cyclesim {
+
+namespace {
+std::string format_time(double t)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.9g", t);
+    return buf;
+}
+}  // namespace
+
+BlockInstance::BlockInstance(std::shared_ptr<Plugin> plugin, std::string block_name,
+                             std::vector<MxPtr> params)
+    : plugin_(std::move(plugin)), name_(std::move(block_name)), params_(std::move(params))
+{
+    for (auto& p : params_) param_ptrs_.push_back(p.get());
+    S_.path = name_.c_str();
+    S_.sfunctionName = plugin_->name().c_str();
+    S_.numSFcnParamsGiven = static_cast<int_T>(param_ptrs_.size());
+    S_.sfcnParams = param_ptrs_.data();
+    S_.numSampleTimes = 1;
+    S_.majorTimeStep = 1;
+}
+
+BlockInstance::~BlockInstance()
+{
+    try {
+        terminate();
+    } catch (...) {
+        // A failure while tearing down is not reported twice.
+    }
+    sfun_release(&S_);
+}
+
+void BlockInstance::set_parameter(int index, MxPtr value)
+{
+    if (index < 0 || index >= static_cast<int>(params_.size()))
+        throw SimulationError("block '" + name_ + "': no dialog parameter " + std::to_string(index + 1));
+    params_[index] = std::move(value);
+    param_ptrs_[index] = params_[index].get();
+}
+
+void BlockInstance::check_status(const char* callback, double t)
+{
+    if (S_.errorStatus) {
+        std::string msg = S_.errorStatus;
+        S_.errorStatus = nullptr;
+        throw SimulationError("block '" + name_ + "' (S-function " + plugin_->name() + ") in " +
+                              callback + " at t = " + format_time(t) + ": " + msg);
+    }
+}
+
+void BlockInstance::initialize_sizes()
+{
+    S_.errorStatus = nullptr;
+    plugin_->table().initializeSizes(&S_);
+    check_status("mdlInitializeSizes", 0.0);
+    if (S_.numSFcnParamsDeclared != S_.numSFcnParamsGiven)
+        throw SimulationError("block '" + name_ + "': S-function '" + plugin_->name() + "' declares " +
+                              std::to_string(S_.numSFcnParamsDeclared) +
+                              " dialog parameters but " + std::to_string(S_.numSFcnParamsGiven) +
+                              " were given");
+    if (!sfun_allocate(&S_))
+        throw SimulationError("block '" + name_ + "': invalid sizes registered (negative count)");
+    allocated_ = true;
+}
+
+void BlockInstance::initialize_sample_times()
+{
+    plugin_->table().initializeSampleTimes(&S_);
+    check_status("mdlInitializeSampleTimes", 0.0);
+}
+
+void BlockInstance::check_parameters()
+{
+    if (plugin_->table().checkParameters) {
+        plugin_->table().checkParameters(&S_);
+        check_status("mdlCheckParameters", 0.0);
+    }
+}
+
+void BlockInstance::start()
+{
+    started_ = true;  // from here on, terminate must run
+    if (plugin_->table().start) {
+        plugin_->table().start(&S_);
+        check_status("mdlStart", S_.t);
+    }
+}
+
+void BlockInstance::initialize_conditions()
+{
+    started_ = true;
+    if (plugin_->table().initializeConditions) {
+        plugin_->table().initializeConditions(&S_);
+        check_status("mdlInitializeConditions", S_.t);
+    }
+}
+
+void BlockInstance::initialize()
+{
+    initialize_sizes();
+    initialize_sample_times();
+    check_parameters();
+    start();
+    initialize_conditions();
+}
+
+void BlockInstance::outputs(double t, bool major_step)
+{
+    S_.t = t;
+    S_.majorTimeStep = major_step;
+    plugin_->table().outputs(&S_, 0);
+    check_status("mdlOutputs", t);
+}
+
+void BlockInstance::update(double t)
+{
+    if (!plugin_->table().update) return;
+    S_.t = t;
+    S_.majorTimeStep = 1;
+    plugin_->table().update(&S_, 0);
+    check_status("mdlUpdate", t);
+}
+
+void BlockInstance::derivatives(double t, bool major_step)
+{
+    if (!plugin_->table().derivatives) return;
+    S_.t = t;
+    S_.majorTimeStep = major_step;
+    plugin_->table().derivatives(&S_);
+    check_status("mdlDerivatives", t);
+}
+
+void BlockInstance::terminate()
+{
+    if (!started_ || terminated_) return;
+    terminated_ = true;
+    plugin_->table().terminate(&S_);
+    check_status("mdlTerminate", S_.t);
+}
+
+int BlockInstance::input_width(int port) const { return sfun_get_input_port_width(&S_, port); }
+int BlockInstance::output_width(int port) const { return sfun_get_output_port_width(&S_, port); }
+
+bool BlockInstance::direct_feedthrough(int port) const
+{
+    return port >= 0 && port < S_.numInputPorts && S_.inputDirectFeedThrough[port] != 0;
+}
+
+void BlockInstance::connect_input(int port, int element, const double* source)
+{
+    if (!allocated_ || port < 0 || port >= S_.numInputPorts || element < 0 ||
+        element >= S_.inputWidths[port])
+        throw SimulationError("block '" + name_ + "': no input element " + std::to_string(element) +
+                              " on port " + std::to_string(port));
+    S_.inputSignalPtrs[port][element] = source;
+}
+
+std::span<double> BlockInstance::output(int port)
+{
+    if (!allocated_ || port < 0 || port >= S_.numOutputPorts) return {};
+    return {S_.outputSignals[port], static_cast<size_t>(S_.outputWidths[port])};
+}
+
+}  // namespace cyclesim

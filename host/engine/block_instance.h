@@ -1,0 +1,75 @@
+// One S-function block in a model: its SimStruct, its dialog values and the
+// callbacks of its plug-in, called in the host contract's order.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "dialog_values.h"
+#include "plugin_library.h"
+
+namespace cyclesim {
+
+class BlockInstance {
+public:
+    BlockInstance(std::shared_ptr<Plugin> plugin, std::string block_name, std::vector<MxPtr> params);
+    ~BlockInstance();
+    BlockInstance(const BlockInstance&) = delete;
+    BlockInstance& operator=(const BlockInstance&) = delete;
+
+    // Sizes, sample times, parameter check, start, initial conditions.
+    void initialize();
+    // Individual steps of initialize(), for hosts that need them apart.
+    void initialize_sizes();
+    void initialize_sample_times();
+    void check_parameters();
+    void start();
+    void initialize_conditions();
+
+    void outputs(double t, bool major_step);
+    void update(double t);
+    void derivatives(double t, bool major_step);
+    // Safe to call more than once; called by the destructor if needed.
+    void terminate();
+
+    bool has_update() const { return plugin_->table().update != nullptr; }
+    bool has_derivatives() const { return plugin_->table().derivatives != nullptr; }
+
+    const std::string& name() const { return name_; }
+    const std::string& sfunction() const { return plugin_->name(); }
+
+    int num_inputs() const { return S_.numInputPorts; }
+    int num_outputs() const { return S_.numOutputPorts; }
+    int input_width(int port) const;
+    int output_width(int port) const;
+    bool direct_feedthrough(int port) const;
+    // Points input element (port, element) at `source`, which must outlive the block.
+    void connect_input(int port, int element, const double* source);
+
+    std::span<double> output(int port);
+    std::span<double> cont_states() { return {S_.contStates, static_cast<size_t>(S_.numContStates)}; }
+    std::span<double> derivatives_vector() { return {S_.dX, static_cast<size_t>(S_.numContStates)}; }
+    std::span<double> disc_states() { return {S_.discStates, static_cast<size_t>(S_.numDiscStates)}; }
+    std::span<double> rwork() { return {S_.rwork, static_cast<size_t>(S_.numRWork)}; }
+    double sample_time(int i) const { return S_.sampleTimes[i]; }
+    double offset_time(int i) const { return S_.offsetTimes[i]; }
+
+    // Replaces dialog parameter `index` (0-based) before initialisation.
+    void set_parameter(int index, MxPtr value);
+
+private:
+    void check_status(const char* callback, double t);
+
+    std::shared_ptr<Plugin> plugin_;
+    std::string name_;
+    std::vector<MxPtr> params_;
+    std::vector<const mxArray*> param_ptrs_;
+    SimStruct S_{};
+    bool allocated_ = false;
+    bool started_ = false;
+    bool terminated_ = false;
+};
+
+}  // namespace cyclesim

@@ -1,0 +1,283 @@
+// Flash calculations at given pressure (with Q, h, s or T) or temperature (with Q).
+//
+// Phase decision at given (p, h) or (p, s): with the saturated end states
+// L and V at p, Q* = (y - y_L) / (y_V - y_L). Q* < -1e-9 is liquid, Q* > 1 + 1e-9
+// vapour, otherwise two-phase with Q = Q*. Above the highest saturation
+// pressure the fluid is supercritical; below the triple-point pressure only
+// vapour exists. A single-phase state is found by Newton's method on T at
+// fixed p (the slope is cp for h and cp/T for s), each step inside a bracket
+// that every evaluation narrows, with bisection when Newton leaves it.
+#include "fluidprops/flash.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "fluidprops/error.h"
+
+namespace fluidprops {
+
+namespace {
+
+std::string fmt(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+
+// ---- saturation cache ------------------------------------------------------
+
+struct CacheEntry {
+    const Fluid* fluid = nullptr;
+    double p = 0.0;
+    SaturationPair sat;
+};
+constexpr std::size_t kCacheSize = 8;
+thread_local std::array<CacheEntry, kCacheSize> t_cache;
+thread_local std::size_t t_cache_next = 0;
+thread_local bool t_cache_enabled = true;
+thread_local SaturationPair t_uncached;
+
+// ---- helpers ---------------------------------------------------------------
+
+enum class Caloric { kEnthalpy, kEntropy };
+
+double caloric(const ThermoPoint& pt, Caloric kind) { return kind == Caloric::kEnthalpy ? pt.h : pt.s; }
+double caloric_slope(const ThermoPoint& pt, Caloric kind) {
+    return kind == Caloric::kEnthalpy ? pt.cp : pt.cp / pt.T;
+}
+
+FlashState single_phase(const ThermoPoint& pt, double p) {
+    FlashState st;
+    st.p = p;
+    st.T = pt.T;
+    st.rho = pt.rho;
+    st.Q = -1.0;
+    st.h = pt.h;
+    st.s = pt.s;
+    st.u = pt.u;
+    st.two_phase = false;
+    st.has_point = true;
+    st.point = pt;
+    return st;
+}
+
+FlashState two_phase(const Fluid& fluid, const SaturationPair& sat, double Q) {
+    FlashState st;
+    st.p = sat.p;
+    st.Q = Q;
+    st.two_phase = true;
+    st.liquid = sat.liquid;
+    st.vapor = sat.vapor;
+    if (fluid.pseudo_pure()) {
+        st.T = Q * sat.vapor.T + (1.0 - Q) * sat.liquid.T;
+    } else {
+        st.T = sat.liquid.T;
+    }
+    if (Q == 0.0) {
+        st.rho = sat.liquid.rho;
+        st.h = sat.liquid.h;
+        st.s = sat.liquid.s;
+        st.u = sat.liquid.u;
+        st.has_point = true;
+        st.point = sat.liquid;
+    } else if (Q == 1.0) {
+        st.rho = sat.vapor.rho;
+        st.h = sat.vapor.h;
+        st.s = sat.vapor.s;
+        st.u = sat.vapor.u;
+        st.has_point = true;
+        st.point = sat.vapor;
+    } else {
+        st.rho = 1.0 / (Q / sat.vapor.rho + (1.0 - Q) / sat.liquid.rho);
+        st.h = Q * sat.vapor.h + (1.0 - Q) * sat.liquid.h;
+        st.s = Q * sat.vapor.s + (1.0 - Q) * sat.liquid.s;
+        st.u = Q * sat.vapor.u + (1.0 - Q) * sat.liquid.u;
+    }
+    return st;
+}
+
+// Solve y(T, rho(T, p)) = target for T in [T_lo, T_hi] in the given phase.
+ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Caloric kind, Phase phase, double T_lo,
+                              double T_hi, double T0, double rho0) {
+    const char* what = kind == Caloric::kEnthalpy ? "enthalpy" : "entropy";
+    double lo = T_lo, hi = T_hi;
+    double T = std::clamp(T0, lo, hi);
+    if (!std::isfinite(T)) T = 0.5 * (lo + hi);
+    double rho = rho0;
+    ThermoPoint pt;
+    double last_width = hi - lo;
+    for (int it = 0; it < 100; ++it) {
+        rho = fluid.density(T, p, phase, rho);
+        pt = fluid.evaluate(T, rho);
+        const double r = caloric(pt, kind) - target;
+        if (r == 0.0) return pt;
+        if (r < 0.0) lo = T; else hi = T;
+        const double slope = caloric_slope(pt, kind);
+        double next = slope > 0.0 && std::isfinite(slope) ? T - r / slope : 0.5 * (lo + hi);
+        // Fall back to bisection when Newton leaves the bracket or stalls.
+        if (!(next > lo && next < hi) || (it % 6 == 5 && hi - lo > 0.5 * last_width)) next = 0.5 * (lo + hi);
+        if (it % 6 == 5) last_width = hi - lo;
+        if (std::abs(next - T) <= 1e-12 * T) {
+            if (std::abs(r) <= 1e-9 * (std::abs(target) + slope * T)) return pt;
+            break;
+        }
+        T = next;
+    }
+    // Converged onto an end of the range without meeting the target.
+    if (T <= T_lo * (1.0 + 1e-9))
+        throw PropertyError(std::string(what) + " " + fmt(target) + " at p = " + fmt(p) + " Pa lies below the range of " +
+                            fluid.name() + " (temperature would be below the triple point " + fmt(fluid.T_min()) + " K)");
+    if (T >= T_hi * (1.0 - 1e-9))
+        throw PropertyError(std::string(what) + " " + fmt(target) + " at p = " + fmt(p) + " Pa lies above the range of " +
+                            fluid.name() + " (temperature would exceed " + fmt(T_hi) + " K)");
+    throw PropertyError(std::string("(P, ") + (kind == Caloric::kEnthalpy ? "H" : "S") + ") flash did not converge for " +
+                        fluid.name() + " at p = " + fmt(p) + " Pa");
+}
+
+void check_pressure(const Fluid& fluid, double p) {
+    if (!std::isfinite(p) || !(p > 0.0))
+        throw PropertyError("pressure must be positive and finite (got " + fmt(p) + " Pa) for " + fluid.name());
+    if (p > fluid.data().p_max * 10.0)
+        throw PropertyError("pressure " + fmt(p) + " Pa is far above the range of " + fluid.name() + " (" +
+                            fmt(fluid.data().p_max) + " Pa)");
+}
+
+FlashState flash_py(const Fluid& fluid, double p, double y, Caloric kind) {
+    check_pressure(fluid, p);
+    if (!std::isfinite(y)) throw PropertyError(std::string("non-finite ") + (kind == Caloric::kEnthalpy ? "enthalpy" : "entropy"));
+    const double T_upper = fluid.T_upper();
+    if (p > fluid.p_crit()) {
+        const double T0 = std::max(fluid.T_crit(), fluid.T_min());
+        return single_phase(solve_temperature(fluid, p, y, kind, Phase::kSupercritical, fluid.T_min(), T_upper, T0, 0.0), p);
+    }
+    if (p < fluid.p_sat_min()) {
+        // Below the triple-point pressure only the vapour exists (above T_min).
+        return single_phase(solve_temperature(fluid, p, y, kind, Phase::kGas, fluid.T_min(), T_upper, fluid.T_min(), 0.0), p);
+    }
+    const SaturationPair& sat = cached_saturation_at_p(fluid, p);
+    const double yL = caloric(sat.liquid, kind), yV = caloric(sat.vapor, kind);
+    const double Qs = (y - yL) / (yV - yL);
+    if (Qs < -1e-9) {
+        const double T0 = sat.liquid.T - (yL - y) / caloric_slope(sat.liquid, kind);
+        return single_phase(solve_temperature(fluid, p, y, kind, Phase::kLiquid, fluid.T_min(), sat.liquid.T, T0,
+                                              sat.liquid.rho), p);
+    }
+    if (Qs > 1.0 + 1e-9) {
+        const double T0 = sat.vapor.T + (y - yV) / caloric_slope(sat.vapor, kind);
+        return single_phase(solve_temperature(fluid, p, y, kind, Phase::kGas, sat.vapor.T, T_upper, T0, sat.vapor.rho), p);
+    }
+    FlashState st = two_phase(fluid, sat, Qs);
+    // The input is kept exactly; the other caloric property follows the lever rule.
+    if (kind == Caloric::kEnthalpy) st.h = y; else st.s = y;
+    return st;
+}
+
+}  // namespace
+
+const SaturationPair& cached_saturation_at_p(const Fluid& fluid, double p) {
+    if (!t_cache_enabled) {
+        t_uncached = fluid.saturation_at_p(p);
+        return t_uncached;
+    }
+    for (const auto& e : t_cache)
+        if (e.fluid == &fluid && e.p == p) return e.sat;
+    CacheEntry& slot = t_cache[t_cache_next];
+    slot.sat = fluid.saturation_at_p(p);   // throws before the slot is claimed
+    slot.fluid = &fluid;
+    slot.p = p;
+    t_cache_next = (t_cache_next + 1) % kCacheSize;
+    return slot.sat;
+}
+
+void set_saturation_cache_enabled(bool enabled) {
+    t_cache_enabled = enabled;
+    for (auto& e : t_cache) e.fluid = nullptr;
+}
+
+FlashState flash_pq(const Fluid& fluid, double p, double Q) {
+    check_pressure(fluid, p);
+    if (!(Q >= 0.0 && Q <= 1.0))
+        throw PropertyError("vapour quality Q = " + fmt(Q) + " is outside [0, 1] for " + std::string(fluid.name()));
+    return two_phase(fluid, cached_saturation_at_p(fluid, p), Q);
+}
+
+FlashState flash_tq(const Fluid& fluid, double T, double Q) {
+    if (!(Q >= 0.0 && Q <= 1.0))
+        throw PropertyError("vapour quality Q = " + fmt(Q) + " is outside [0, 1] for " + std::string(fluid.name()));
+    const SaturationPair sat = fluid.saturation_at_T(T);
+    if (fluid.pseudo_pure()) {
+        // A blend has no single saturation pressure at T: only the bubble
+        // point (Q = 0) and the dew point (Q = 1) are defined.
+        if (Q != 0.0 && Q != 1.0)
+            throw PropertyError("for the blend " + std::string(fluid.name()) +
+                                " only Q = 0 (bubble point) or Q = 1 (dew point) can be given with T; got Q = " + fmt(Q));
+        SaturationPair one = sat;
+        one.p = Q == 0.0 ? sat.liquid.p : sat.vapor.p;
+        FlashState st = two_phase(fluid, one, Q);
+        st.T = T;
+        return st;
+    }
+    FlashState st = two_phase(fluid, sat, Q);
+    st.T = T;
+    return st;
+}
+
+FlashState flash_ph(const Fluid& fluid, double p, double hmolar) { return flash_py(fluid, p, hmolar, Caloric::kEnthalpy); }
+FlashState flash_ps(const Fluid& fluid, double p, double smolar) { return flash_py(fluid, p, smolar, Caloric::kEntropy); }
+
+FlashState flash_pt(const Fluid& fluid, double p, double T) {
+    check_pressure(fluid, p);
+    if (!std::isfinite(T) || !(T > 0.0))
+        throw PropertyError("temperature must be positive and finite (got " + fmt(T) + " K) for " + std::string(fluid.name()));
+    if (T < fluid.T_min())
+        throw PropertyError("temperature " + fmt(T) + " K is below the triple-point temperature " + fmt(fluid.T_min()) +
+                            " K of " + fluid.name());
+    Phase phase;
+    if (p > fluid.p_crit() || T > fluid.T_crit()) {
+        phase = Phase::kSupercritical;
+    } else if (fluid.pseudo_pure()) {
+        const double pl = fluid.bubble_pressure(T), pv = fluid.dew_pressure(T);
+        if (!std::isfinite(pl) || !std::isfinite(pv)) {
+            phase = Phase::kSupercritical;
+        } else if (p > pl) {
+            phase = Phase::kLiquid;
+        } else if (p < pv) {
+            phase = Phase::kGas;
+        } else {
+            throw PropertyError("(P, T) = (" + fmt(p) + " Pa, " + fmt(T) + " K) lies inside the two-phase glide of " +
+                                fluid.name() + " (dew pressure " + fmt(pv) + " Pa, bubble pressure " + fmt(pl) +
+                                " Pa); give Q instead");
+        }
+    } else {
+        double psat;
+        if (fluid.data().superancillary.present()) {
+            psat = fluid.sa_pressure(T);
+        } else {
+            psat = fluid.saturation_at_T(T).p;
+        }
+        if (std::abs(p - psat) <= 1e-9 * psat)
+            throw PropertyError("(P, T) = (" + fmt(p) + " Pa, " + fmt(T) + " K) is a saturation state of " + fluid.name() +
+                                "; give Q instead");
+        phase = p > psat ? Phase::kLiquid : Phase::kGas;
+    }
+    const double rho = fluid.density(T, p, phase);
+    ThermoPoint pt = fluid.evaluate(T, rho);
+    return single_phase(pt, p);
+}
+
+const ThermoPoint& homogeneous_point(const Fluid& fluid, FlashState& st, const char* what) {
+    if (st.has_point) return st.point;
+    if (st.two_phase && st.Q > 0.0 && st.Q < 1.0)
+        throw PropertyError(std::string(what) + " is not defined inside the two-phase region: " + fluid.name() +
+                            " at P = " + fmt(st.p) + " Pa, T = " + fmt(st.T) + " K, Q = " + fmt(st.Q));
+    // A two-phase result within the classification tolerance of a saturation
+    // line (Q just outside [0, 1]): evaluate the equation at the mixture state.
+    st.point = fluid.evaluate(st.T, st.rho);
+    st.has_point = true;
+    return st.point;
+}
+
+}  // namespace fluidprops

@@ -1,0 +1,120 @@
+/*
+ * Orvane: electronic expansion valve.
+ *
+ * Static block: the refrigerant mass flow through the valve follows the
+ * orifice relation m = C·A·sqrt(2·rho·dp), with the flow coefficient C_eev of
+ * the dialog, the opening Av on the input, the pressure drop from the
+ * condenser outlet to the evaporator and the density of the entering liquid.
+ *
+ * Input 0 (4): Av, pc_out [Pa], pe [Pa], h_c_out [J/kg]
+ * Output 0 (1): refrigerant mass flow [kg/s]
+ * Parameters: 0 record with field "C_eev"; 1 refrigerant name (text)
+ */
+#define S_FUNCTION_NAME Orvane
+#define S_FUNCTION_LEVEL 2
+
+#include "simstruc.h"
+#include "propiedades.h"
+#include "parametros.h"
+#include "errores.h"
+
+#include <math.h>
+
+static void *lib_handle = NULL;
+static CPType PropsSI = NULL;
+
+/* Refuses the dialog values that could not be read safely. */
+static int parametros_validos(SimStruct *S)
+{
+    return comprobar_campo_numerico(S, 0, "C_eev") && comprobar_texto(S, 1, "refrigerant name", 100);
+}
+
+#define MDL_CHECK_PARAMETERS
+#if defined(MDL_CHECK_PARAMETERS)
+static void mdlCheckParameters(SimStruct *S)
+{
+    parametros_validos(S);
+}
+#endif
+
+static void mdlInitializeSizes(SimStruct *S)
+{
+    ssSetNumSFcnParams(S, 2);
+    if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) {
+        return; /* the host reports the mismatch */
+    }
+
+    if (!ssSetNumInputPorts(S, 1)) return;
+    ssSetInputPortWidth(S, 0, 4);
+    ssSetInputPortDirectFeedThrough(S, 0, 1);
+
+    if (!ssSetNumOutputPorts(S, 1)) return;
+    ssSetOutputPortWidth(S, 0, 1);
+
+    ssSetNumContStates(S, 0);
+    ssSetNumDiscStates(S, 0);
+    ssSetNumRWork(S, 0);
+    ssSetOptions(S, 2);
+}
+
+static void mdlInitializeSampleTimes(SimStruct *S)
+{
+    ssSetSampleTime(S, 0, 0.0);
+    ssSetOffsetTime(S, 0, 0.0);
+}
+
+#define MDL_START
+#if defined(MDL_START)
+static void mdlStart(SimStruct *S)
+{
+    cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
+}
+#endif
+
+static void mdlOutputs(SimStruct *S, int_T tid)
+{
+    const real_T *ceev;
+    char refr[100];
+    real_T ro;
+    InputRealPtrsType u = ssGetInputPortRealSignalPtrs(S, 0);
+    real_T *y = ssGetOutputPortRealSignal(S, 0);
+    UNUSED_ARG(tid);
+
+    /* Parameters are read anew at every call, so a changed dialog value
+     * takes effect at the next output. */
+    if (!parametros_validos(S)) return;
+    if (PropsSI == NULL) {
+        fijar_error(S, "%s: the property library is not bound", ssGetPath(S));
+        return;
+    }
+    ceev = mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, "C_eev"));
+
+    {
+        const real_T Av = *u[0];
+        const real_T pc_out = *u[1];
+        const real_T pe = *u[2];
+        const real_T h_c_out = *u[3];
+
+        mxGetString(ssGetSFcnParam(S, 1), refr, 100);
+
+        /* Density of the liquid entering the valve. */
+        ro = PropsSI("D", "P", pc_out, "H", h_c_out, refr);
+
+        /* Orifice relation: coefficient product, then the root, then their
+         * product. A reversed pressure difference gives NaN, which the host
+         * reports as a non-finite output. */
+        y[0] = (*ceev * Av) * sqrt((pc_out - pe) * 2.0 * ro);
+    }
+}
+
+static void mdlTerminate(SimStruct *S)
+{
+    UNUSED_ARG(S);
+    liberar_libreria_propiedades(&lib_handle, &PropsSI);
+}
+
+#ifdef MATLAB_MEX_FILE
+#include "simulink.c"
+#else
+#include "cg_sfun.h"
+#endif
