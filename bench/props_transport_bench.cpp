@@ -1,11 +1,15 @@
-// Cost of one viscosity evaluation per fluid (correlation only: the equation-of-state quantities that the
-// residual-entropy and water correlations ask for are answered with constants here, so their EOS cost is
-// not included), and of the brine property calls.
+// Cost of one viscosity evaluation per fluid: the correlation alone (the equation-of-state quantities that the
+// residual-entropy and water correlations ask for answered with constants), and, when the EOS core is part of
+// the build, with those quantities from the core and as a whole saturated-liquid query. Also the brine calls.
 #include <benchmark/benchmark.h>
 
 #include "brine.h"
 #include "viscosity.h"
 #include "viscosity_models.h"
+#ifdef PROPS_TRANSPORT_BENCH_WITH_CORE
+#include "fluidprops/fluids.h"
+#include "fluidprops/props_si.h"
+#endif
 
 namespace {
 
@@ -38,6 +42,50 @@ void BM_Viscosity(benchmark::State& st) {
     st.SetLabel(s.fluid);
 }
 BENCHMARK(BM_Viscosity)->DenseRange(0, 11);
+
+#ifdef PROPS_TRANSPORT_BENCH_WITH_CORE
+// The EOS quantities from the library's core, as the library's entry point supplies them.
+class CoreEos : public fluidprops::ViscosityEosAccess {
+public:
+    explicit CoreEos(const fluidprops::Fluid& f) : f_(f) {}
+    double residual_molar_entropy(double T, double rho) const override { return f_.residual_entropy(T, rho); }
+    double dpdrho_T(double T, double rho) const override {
+        double p, dp;
+        f_.pressure(T, rho, p, dp);
+        return dp;
+    }
+
+private:
+    const fluidprops::Fluid& f_;
+};
+
+void BM_ViscosityWithCoreEos(benchmark::State& st) {
+    const State& s = kStates[st.range(0)];
+    const double M = fluidprops::transport::find_viscosity_model(s.fluid)->molar_mass;
+    const CoreEos eos(*fluidprops::find_fluid(s.fluid));
+    double T = s.T;
+    const double rho = s.rho_mass / M;
+    for (auto _ : st) {
+        benchmark::DoNotOptimize(T);
+        benchmark::DoNotOptimize(fluidprops::viscosity(s.fluid, T, rho, eos));
+    }
+    st.SetLabel(s.fluid);
+}
+BENCHMARK(BM_ViscosityWithCoreEos)->DenseRange(0, 11);
+
+// The whole query: saturation state at 1 MPa (water and air 101325 Pa, CO2 3.5 MPa, isobutane 0.5 MPa), then V.
+void BM_SaturatedLiquidViscosityQuery(benchmark::State& st) {
+    const State& s = kStates[st.range(0)];
+    const std::string_view f = s.fluid;
+    double p = f == "Water" || f == "Air" ? 101325.0 : f == "CarbonDioxide" ? 3.5e6 : f == "IsoButane" ? 5e5 : 1e6;
+    for (auto _ : st) {
+        benchmark::DoNotOptimize(p);
+        benchmark::DoNotOptimize(fluidprops::props_si("V", "P", p, "Q", 0.0, s.fluid));
+    }
+    st.SetLabel(s.fluid);
+}
+BENCHMARK(BM_SaturatedLiquidViscosityQuery)->DenseRange(0, 11);
+#endif
 
 void BM_BrineProperty(benchmark::State& st) {
     static const char* outputs[] = {"C", "D", "H", "V"};

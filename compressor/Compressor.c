@@ -145,8 +145,8 @@ static void mdlOutputs(SimStruct *S, int_T tid)
      * mass both divide by the flow: no suction state is defined without
      * one, and a compressor does not run backwards. */
     if (!(isfinite(m_vsc) && m_vsc > 0.0)) {
-        fijar_error(S, "%s: the mass flow through the compressor (input element 3) must be positive "
-                       "to define a suction pressure, got %g kg/s", ssGetPath(S), m_vsc);
+        fijar_error(S, "%s: the demanded mass flow m_vsc must be positive to define a suction "
+                       "pressure, got %g kg/s", ssGetPath(S), m_vsc);
         return;
     }
 

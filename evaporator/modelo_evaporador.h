@@ -45,6 +45,14 @@ extern "C" {
 #define CP_GLICOL_PROPIO 3370.374
 #define NOMBRE_GLICOL_PROPIO "Glicol_propio"
 
+/* Whether a superheated fraction leaves room for a two-phase zone. The
+ * failure marker of secant_method_NTU and fractions of 1 or more both mean a
+ * superheated zone that fills the exchanger. */
+static inline int fraccion_parcial(double L_e_2)
+{
+    return L_e_2 >= 0.0 && L_e_2 < 1.0;
+}
+
 /* Heat rate [W] of a zone of area A [m2] between the secondary fluid entering
  * at Tcaliente and the refrigerant at Tfrio. The relation is chosen by the
  * exchanger type text; an unknown type gives NaN. */

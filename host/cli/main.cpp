@@ -12,6 +12,8 @@ int main(int argc, char** argv)
                    "folder holding the block plug-ins (default: ../blocks next to this program)");
     int exit_code = 0;
     cyclesim::cli::add_eval_command(app, globals, exit_code);
+    cyclesim::cli::add_run_command(app, globals, exit_code);
+    cyclesim::cli::add_check_command(app, globals, exit_code);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

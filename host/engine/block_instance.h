@@ -53,6 +53,7 @@ public:
     std::span<double> derivatives_vector() { return {S_.dX, static_cast<size_t>(S_.numContStates)}; }
     std::span<double> disc_states() { return {S_.discStates, static_cast<size_t>(S_.numDiscStates)}; }
     std::span<double> rwork() { return {S_.rwork, static_cast<size_t>(S_.numRWork)}; }
+    int num_sample_times() const { return S_.numSampleTimes; }
     double sample_time(int i) const { return S_.sampleTimes[i]; }
     double offset_time(int i) const { return S_.offsetTimes[i]; }
 

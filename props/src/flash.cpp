@@ -44,6 +44,11 @@ thread_local SaturationPair t_uncached;
 
 enum class Caloric { kEnthalpy, kEntropy };
 
+// Below this the ideal-gas density underflows the reduced variables.
+constexpr double kMinPressure = 1e-6;
+// Temperatures are accepted up to this multiple of the equation's upper limit.
+constexpr double kMaxTemperatureFactor = 10.0;
+
 double caloric(const ThermoPoint& pt, Caloric kind) { return kind == Caloric::kEnthalpy ? pt.h : pt.s; }
 double caloric_slope(const ThermoPoint& pt, Caloric kind) {
     return kind == Caloric::kEnthalpy ? pt.cp : pt.cp / pt.T;
@@ -99,6 +104,56 @@ FlashState two_phase(const Fluid& fluid, const SaturationPair& sat, double Q) {
     return st;
 }
 
+// Newton's method on (T, rho) for p(T, rho) = p and y(T, rho) = target, from
+// a start close to the answer (one equation-of-state evaluation per step).
+// Gives up (returns false) on a singular step, on leaving [T_lo, T_hi], or if
+// the converged state is not of the requested phase; the caller then uses the
+// bracketed one-dimensional search below.
+bool solve_temperature_2d(const Fluid& fluid, double p, double target, Caloric kind, Phase phase, double T_lo,
+                          double T_hi, double T, double rho, ThermoPoint& out) {
+    if (!(rho > 0.0) || !(T >= T_lo && T <= T_hi)) return false;
+    for (int it = 0; it < 30; ++it) {
+        const ThermoPoint pt = fluid.evaluate(T, rho);
+        const double F1 = pt.p - p;
+        const double F2 = caloric(pt, kind) - target;
+        const double a11 = pt.dpdT_rho, a12 = pt.dpdrho_T;
+        double a21, a22;
+        if (kind == Caloric::kEnthalpy) {
+            a21 = pt.cv + pt.dpdT_rho / rho;
+            a22 = pt.dpdrho_T / rho - T * pt.dpdT_rho / (rho * rho);
+        } else {
+            a21 = pt.cv / T;
+            a22 = -pt.dpdT_rho / (rho * rho);
+        }
+        const double det = a11 * a22 - a12 * a21;
+        if (!(pt.dpdrho_T > 0.0) || !std::isfinite(det) || det == 0.0) return false;
+        double dT = (-F1 * a22 + F2 * a12) / det;
+        double drho = (-F2 * a11 + F1 * a21) / det;
+        if (!std::isfinite(dT) || !std::isfinite(drho)) return false;
+        // Keep steps moderate: a quarter of the density, 10 % of the temperature.
+        const double scale = std::max({std::abs(drho) / (0.25 * rho), std::abs(dT) / (0.1 * T), 1.0});
+        dT /= scale;
+        drho /= scale;
+        const bool small = scale == 1.0 && std::abs(dT) <= 1e-9 * T && std::abs(drho) <= 1e-9 * rho;
+        T += dT;
+        rho += drho;
+        if (!(T >= T_lo && T <= T_hi) || !(rho > 0.0)) return false;
+        if (small) {
+            out = fluid.evaluate(T, rho);
+            if (!(out.dpdrho_T > 0.0)) return false;
+            // The root must belong to the requested phase.
+            const bool sa = fluid.data().superancillary.present() && T >= fluid.T_min() && T <= fluid.T_crit();
+            if (phase == Phase::kLiquid) {
+                if (sa ? rho < fluid.sa_rho_liquid(T) * (1.0 - 1e-9) : rho < fluid.rho_crit()) return false;
+            } else if (phase == Phase::kGas && T < fluid.T_crit()) {
+                if (sa ? rho > fluid.sa_rho_vapor(T) * (1.0 + 1e-9) : rho > fluid.rho_crit()) return false;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
 // Solve y(T, rho(T, p)) = target for T in [T_lo, T_hi] in the given phase.
 ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Caloric kind, Phase phase, double T_lo,
                               double T_hi, double T0, double rho0) {
@@ -140,6 +195,9 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
 void check_pressure(const Fluid& fluid, double p) {
     if (!std::isfinite(p) || !(p > 0.0))
         throw PropertyError("pressure must be positive and finite (got " + fmt(p) + " Pa) for " + fluid.name());
+    if (p < kMinPressure)
+        throw PropertyError("pressure " + fmt(p) + " Pa is below the lowest pressure handled (" + fmt(kMinPressure) +
+                            " Pa) for " + fluid.name());
     if (p > fluid.data().p_max * 10.0)
         throw PropertyError("pressure " + fmt(p) + " Pa is far above the range of " + fluid.name() + " (" +
                             fmt(fluid.data().p_max) + " Pa)");
@@ -161,12 +219,19 @@ FlashState flash_py(const Fluid& fluid, double p, double y, Caloric kind) {
     const double yL = caloric(sat.liquid, kind), yV = caloric(sat.vapor, kind);
     const double Qs = (y - yL) / (yV - yL);
     if (Qs < -1e-9) {
-        const double T0 = sat.liquid.T - (yL - y) / caloric_slope(sat.liquid, kind);
+        const double T0 = std::max(sat.liquid.T - (yL - y) / caloric_slope(sat.liquid, kind), fluid.T_min());
+        ThermoPoint pt;
+        if (solve_temperature_2d(fluid, p, y, kind, Phase::kLiquid, fluid.T_min(), sat.liquid.T, T0, sat.liquid.rho, pt))
+            return single_phase(pt, p);
         return single_phase(solve_temperature(fluid, p, y, kind, Phase::kLiquid, fluid.T_min(), sat.liquid.T, T0,
                                               sat.liquid.rho), p);
     }
     if (Qs > 1.0 + 1e-9) {
-        const double T0 = sat.vapor.T + (y - yV) / caloric_slope(sat.vapor, kind);
+        const double T0 = std::min(sat.vapor.T + (y - yV) / caloric_slope(sat.vapor, kind), T_upper);
+        ThermoPoint pt;
+        if (solve_temperature_2d(fluid, p, y, kind, Phase::kGas, sat.vapor.T, T_upper, T0,
+                                 sat.vapor.rho * sat.vapor.T / T0, pt))
+            return single_phase(pt, p);
         return single_phase(solve_temperature(fluid, p, y, kind, Phase::kGas, sat.vapor.T, T_upper, T0, sat.vapor.rho), p);
     }
     FlashState st = two_phase(fluid, sat, Qs);
@@ -235,6 +300,9 @@ FlashState flash_pt(const Fluid& fluid, double p, double T) {
     if (T < fluid.T_min())
         throw PropertyError("temperature " + fmt(T) + " K is below the triple-point temperature " + fmt(fluid.T_min()) +
                             " K of " + fluid.name());
+    if (T > kMaxTemperatureFactor * fluid.data().T_max)
+        throw PropertyError("temperature " + fmt(T) + " K is far above the range of " + std::string(fluid.name()) +
+                            " (" + fmt(fluid.data().T_max) + " K)");
     Phase phase;
     if (p > fluid.p_crit() || T > fluid.T_crit()) {
         phase = Phase::kSupercritical;

@@ -195,8 +195,8 @@ double Fluid::density(double T, double p, Phase phase, double guess) const {
                 // A liquid isotherm is steep: a long step down would leave the
                 // liquid branch, so steps are limited to 10 % of the density.
                 if (liquid_like && next < 0.9 * rho) next = std::max(0.9 * rho, 0.5 * (lo + rho));
+                if (std::abs(next - rho) <= 1e-14 * rho) return next;
                 if (next > lo && next < hi) {
-                    if (std::abs(next - rho) <= 1e-14 * rho) return next;
                     rho = next;
                     continue;
                 }

@@ -215,9 +215,6 @@ double props_si(std::string_view output, std::string_view name1, double value1, 
         std::swap(k1, k2);
         std::swap(value1, value2);
     }
-    if (out->key == k1->key) return value1;
-    if (out->key == k2->key) return value2;
-
     const double M = fluid->molar_mass();
     FlashState st;
     if (k1->key == Key::kP) {
@@ -237,7 +234,13 @@ double props_si(std::string_view output, std::string_view name1, double value1, 
     } else {
         throw PropertyError("input pair (" + std::string(name1) + ", " + std::string(name2) + ") is not supported");
     }
-    return state_output(*fluid, st, *out);
+    // An output that is one of the inputs is that input, exactly.
+    if (out->key == k1->key) return value1;
+    if (out->key == k2->key) return value2;
+    const double result = state_output(*fluid, st, *out);
+    if (!std::isfinite(result))
+        throw PropertyError(std::string(out->description) + " is not a finite number at this state of " + fluid->name());
+    return result;
 }
 
 }  // namespace fluidprops

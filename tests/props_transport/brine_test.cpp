@@ -73,6 +73,7 @@ TEST(Brine, FreezingLimitRefusedWithTemperatureAndLimitInMessage) {
     // 30 % ethylene glycol freezes at about -14.6 C.
     EXPECT_NEAR(Tf, 258.57, 0.05);
     EXPECT_NO_THROW(inc::brine_props_si("C", "P", 1e5, "T", Tf + 1e-6, kMeg30));
+    EXPECT_THROW(inc::brine_props_si("C", "P", 1e5, "T", Tf - 1e-3, kMeg30), fluidprops::PropertyError);
     try {
         inc::brine_props_si("C", "P", 1e5, "T", 255.0, kMeg30);
         FAIL() << "state below the freezing point accepted";

@@ -1,0 +1,386 @@
+/*
+ * Condenser: dynamic moving-boundary condenser block.
+ *
+ * States: L1 (superheated length fraction), P (mean refrigerant pressure, Pa),
+ * h3 (enthalpy at the end of the subcooled zone, J/kg), L3 (subcooled length
+ * fraction), gamma (mean void fraction of the two-phase zone). Discrete
+ * state: the mode, 1 (three zones) or 2 (refrigerant leaves two-phase).
+ *
+ * Input 0 (4): mR_in, mR_out [kg/s], hR_c_in [J/kg], P_c_in [Pa]
+ * Input 1 (3): Tsec_in [K], msec [kg/s], Psec_in [Pa]
+ * Output 0 (21): extended state (see extension_estado_condensador.c) with
+ *   17 = 0, 18 the superheated length used, 19 the void fraction used,
+ *   20 the outlet pressure
+ * Output 1 (5): the states; output 2 (5): their derivatives; output 3: mode
+ * Parameters: 1 geometry record, 2 refrigerant, 3 secondary fluid,
+ *   4 starting values and mode, 5 switching constants
+ *
+ * Each output evaluation fits the superheated length (mode 1) and publishes
+ * the extended state; each derivative evaluation hands it to the model of the
+ * current mode; each update lets the mode selection pick the next mode from
+ * what the latest output and derivative evaluations recorded in the work
+ * vector:
+ *   0-4 states seen by the latest output     10-27 its port-0 elements 0-17
+ *   40-44 latest derivatives                 50-53 inputs at the previous update
+ *   60 mode-change flag (L3 to be reset to Lmin at the next derivative call)
+ *
+ * The parameter records are bound from the calling block's own dialog at the
+ * start of every callback that uses them, so several condensers in one model
+ * each compute with their own parameters.
+ */
+#define S_FUNCTION_NAME Condenser
+#define S_FUNCTION_LEVEL 2
+
+#include "simstruc.h"
+#include "propiedades.h"
+#include "parametros.h"
+#include "errores.h"
+#include "Cond.h"
+
+#include <string.h>
+
+static void *lib_handle = NULL;
+static CPType PropsSI = NULL;
+
+static const char *const campos_geometria[] = {"N_pasos", "N_tubos", "L_tubos", "D_tubos",
+                                                "kperd",   "alfa1",   "alfa2",   "alfa3"};
+static const char *const campos_iniciales[] = {"Condenser_L1_inicial", "Condenser_P_inicial",
+                                                "Condenser_h3_inicial", "Condenser_L3_inicial",
+                                                "Condenser_gamma_inicial", "Condenser_mode"};
+static const char *const campos_simulacion[] = {"Lmin", "Lmin_gamma", "Kh", "Kgamma"};
+
+#define N_CAMPOS(a) ((int)(sizeof(a) / sizeof((a)[0])))
+
+static const double *campo(SimStruct *S, int_T indice, const char *nombre)
+{
+    return mxGetPr(mxGetField(ssGetSFcnParam(S, indice), 0, nombre));
+}
+
+/* Every dialog value is refused, with parameter and field named, when it
+ * could not be read safely; the exchanger type must be one of the two known. */
+static int parametros_validos(SimStruct *S)
+{
+    char tipo[COND_LONGITUD_TEXTO];
+    int k;
+
+    for (k = 0; k < N_CAMPOS(campos_geometria); ++k)
+        if (!comprobar_campo_numerico(S, 0, campos_geometria[k])) return 0;
+    if (!comprobar_campo_texto(S, 0, "tipo_intercambiador", COND_LONGITUD_TEXTO)) return 0;
+    mxGetString(mxGetField(ssGetSFcnParam(S, 0), 0, "tipo_intercambiador"), tipo, COND_LONGITUD_TEXTO);
+    if (strcmp(tipo, TIPO_FLUJO_CRUZADO) != 0 && strcmp(tipo, TIPO_CONTRACORRIENTE) != 0) {
+        fijar_error(S, "%s: field \"tipo_intercambiador\" of dialog parameter 1 is \"%s\"; it must be \"%s\" or \"%s\"",
+                    ssGetPath(S), tipo, TIPO_FLUJO_CRUZADO, TIPO_CONTRACORRIENTE);
+        return 0;
+    }
+    if (!comprobar_texto(S, 1, "refrigerant name", COND_LONGITUD_TEXTO)) return 0;
+    if (!comprobar_texto(S, 2, "secondary-fluid name", COND_LONGITUD_TEXTO)) return 0;
+    for (k = 0; k < N_CAMPOS(campos_iniciales); ++k)
+        if (!comprobar_campo_numerico(S, 3, campos_iniciales[k])) return 0;
+    for (k = 0; k < N_CAMPOS(campos_simulacion); ++k)
+        if (!comprobar_campo_numerico(S, 4, campos_simulacion[k])) return 0;
+    return 1;
+}
+
+/* The starting mode must be one the model knows. */
+static int modo_inicial_valido(SimStruct *S)
+{
+    const double modo = *campo(S, 3, "Condenser_mode");
+    if (modo != 1.0 && modo != 2.0) {
+        fijar_error(S, "%s: field \"Condenser_mode\" of dialog parameter 4 is %g; it must be 1 or 2", ssGetPath(S),
+                    modo);
+        return 0;
+    }
+    return 1;
+}
+
+/* Points the parameter records at this block's dialog values and derives the
+ * exchange area and the refrigerant volume. Returns 0 (error status set) when
+ * a value cannot be read. */
+static int enlazar_parametros(SimStruct *S)
+{
+    if (!parametros_validos(S)) return 0;
+
+    CondAire.N_pasos = campo(S, 0, "N_pasos");
+    CondAire.N_tubos = campo(S, 0, "N_tubos");
+    CondAire.L_tubos = campo(S, 0, "L_tubos");
+    CondAire.D_tubos = campo(S, 0, "D_tubos");
+    CondAire.kperd = campo(S, 0, "kperd");
+    CondAire.alfa1 = campo(S, 0, "alfa1");
+    CondAire.alfa2 = campo(S, 0, "alfa2");
+    CondAire.alfa3 = campo(S, 0, "alfa3");
+    mxGetString(mxGetField(ssGetSFcnParam(S, 0), 0, "tipo_intercambiador"), CondAire.tipo_interc,
+                COND_LONGITUD_TEXTO);
+
+    /* Inner surface of all tubes, and the volume it encloses (pi D L per
+     * tube, times D/4 for the bore). */
+    CondAire.Aintercambio = 3.14159265359 * *CondAire.N_pasos * *CondAire.N_tubos * *CondAire.D_tubos *
+                            *CondAire.L_tubos;
+    CondAire.V_R = (*CondAire.D_tubos / 4.0) * CondAire.Aintercambio;
+
+    mxGetString(ssGetSFcnParam(S, 1), refr, COND_LONGITUD_TEXTO);
+    mxGetString(ssGetSFcnParam(S, 2), secflux, COND_LONGITUD_TEXTO);
+
+    Param_sim.Lmin = campo(S, 4, "Lmin");
+    Param_sim.Lmin_gamma = campo(S, 4, "Lmin_gamma");
+    Param_sim.Kh = campo(S, 4, "Kh");
+    Param_sim.Kgamma = campo(S, 4, "Kgamma");
+
+    CI.Condenser_L1_inicial = campo(S, 3, "Condenser_L1_inicial");
+    CI.Condenser_P_inicial = campo(S, 3, "Condenser_P_inicial");
+    CI.Condenser_h3_inicial = campo(S, 3, "Condenser_h3_inicial");
+    CI.Condenser_L3_inicial = campo(S, 3, "Condenser_L3_inicial");
+    CI.Condenser_gamma_inicial = campo(S, 3, "Condenser_gamma_inicial");
+    CI.Condenser_mode = campo(S, 3, "Condenser_mode");
+    return 1;
+}
+
+static int libreria_enlazada(SimStruct *S)
+{
+    if (PropsSI == NULL) {
+        fijar_error(S, "%s: the property library is not bound", ssGetPath(S));
+        return 0;
+    }
+    return 1;
+}
+
+/* A mode the model does not know is stopped at once instead of leaving the
+ * block silently inert. */
+static int modo_conocido(SimStruct *S, double modo)
+{
+    const int m = modo_entero(modo);
+    if (m != 1 && m != 2) {
+        fijar_error(S, "%s: condenser mode %g is neither 1 nor 2", ssGetPath(S), modo);
+        return 0;
+    }
+    return 1;
+}
+
+#define MDL_CHECK_PARAMETERS
+#if defined(MDL_CHECK_PARAMETERS)
+static void mdlCheckParameters(SimStruct *S)
+{
+    if (parametros_validos(S)) modo_inicial_valido(S);
+}
+#endif
+
+static void mdlInitializeSizes(SimStruct *S)
+{
+    ssSetNumSFcnParams(S, 5);
+    if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) {
+        return; /* the host reports the mismatch */
+    }
+
+    if (!ssSetNumInputPorts(S, 2)) return;
+    ssSetInputPortWidth(S, 0, 4);
+    ssSetInputPortWidth(S, 1, 3);
+    ssSetInputPortDirectFeedThrough(S, 0, 1);
+    ssSetInputPortDirectFeedThrough(S, 1, 1);
+
+    if (!ssSetNumOutputPorts(S, 4)) return;
+    ssSetOutputPortWidth(S, 0, 21);
+    ssSetOutputPortWidth(S, 1, 5);
+    ssSetOutputPortWidth(S, 2, 5);
+    ssSetOutputPortWidth(S, 3, 1);
+
+    ssSetNumRWork(S, 70);
+    ssSetNumContStates(S, 5);
+    ssSetNumDiscStates(S, 1);
+    ssSetOptions(S, 2);
+}
+
+static void mdlInitializeSampleTimes(SimStruct *S)
+{
+    ssSetSampleTime(S, 0, 0.0);
+    ssSetOffsetTime(S, 0, 0.0);
+}
+
+#define MDL_INITIALIZE_CONDITIONS
+#if defined(MDL_INITIALIZE_CONDITIONS)
+static void mdlInitializeConditions(SimStruct *S)
+{
+    /* Starting values of the extended state that the first update compares
+     * when no output has been computed yet, and of the previous inputs. */
+    static const double y_inicial[18] = {250000, 303.15, 0.5, 1200, 323.15, 0.84, 333.15, 328.15, 325.15,
+                                         430000, 425000, 0.6, 300,  700,  3,    300,  700,  0};
+    static const double u_inicial[4] = {0.0056, 0.0056, 430000, 1740000};
+    real_T *x = ssGetContStates(S);
+    real_T *modo = ssGetRealDiscStates(S);
+    real_T *rw = ssGetRWork(S);
+    int k, p;
+
+    if (!cargar_libreria_propiedades(S, &lib_handle, &PropsSI)) return;
+    if (!enlazar_parametros(S)) return;
+    if (!modo_inicial_valido(S)) return;
+
+    x[0] = *CI.Condenser_L1_inicial;
+    x[1] = *CI.Condenser_P_inicial;
+    x[2] = *CI.Condenser_h3_inicial;
+    x[3] = *CI.Condenser_L3_inicial;
+    x[4] = *CI.Condenser_gamma_inicial;
+    modo[0] = *CI.Condenser_mode;
+
+    for (p = 0; p < 3; ++p) {
+        real_T *y = ssGetOutputPortRealSignal(S, p);
+        for (k = 0; k < ssGetOutputPortWidth(S, p); ++k) y[k] = 0.0;
+    }
+    ssGetOutputPortRealSignal(S, 3)[0] = modo[0];
+
+    for (k = 0; k < 5; ++k) rw[k] = x[k];
+    for (k = 0; k < 5; ++k) rw[40 + k] = 0.0;
+    for (k = 0; k < 18; ++k) rw[10 + k] = y_inicial[k];
+    for (k = 0; k < 4; ++k) rw[50 + k] = u_inicial[k];
+}
+#endif
+
+static void mdlOutputs(SimStruct *S, int_T tid)
+{
+    InputRealPtrsType uU = ssGetInputPortRealSignalPtrs(S, 0);
+    InputRealPtrsType uW = ssGetInputPortRealSignalPtrs(S, 1);
+    const real_T *xCont = ssGetContStates(S);
+    const real_T mode_condens = ssGetRealDiscStates(S)[0];
+    real_T *rw = ssGetRWork(S);
+    real_T *y1 = ssGetOutputPortRealSignal(S, 0);
+    real_T *y2 = ssGetOutputPortRealSignal(S, 1);
+    double y[21];
+    double L1_c, gamma_c;
+    int k;
+    UNUSED_ARG(tid);
+
+    if (!enlazar_parametros(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
+
+    const double mR_in = *uU[0], mR_out = *uU[1], hR_c_in = *uU[2], P_c_in = *uU[3];
+    const double u_condens[3] = {(mR_in + mR_out) / 2.0, hR_c_in, P_c_in};
+    const double w[3] = {*uW[0], *uW[1], *uW[2]};
+    const double L1_c_ahora = xCont[0];
+    const double gamma_c_ahora = xCont[4];
+
+    for (k = 0; k < 21; ++k) y[k] = 0.0;
+
+    if (modo_entero(mode_condens) == 1) {
+        /* The fit starts from the superheated length of the state, which is
+         * where the zone boundary stood when mode 1 was entered. */
+        L1_c = metodo_ajuste_L1_condens(L1_c_ahora, xCont, u_condens, w, PropsSI, lib_handle);
+        /* The failure value -1, or a "length" outside the tube, is no
+         * superheated zone: stop here rather than publish it. */
+        if (L1_c == -1.0) {
+            fijar_error(S,
+                        "%s: the superheated-length fit failed (no convergence from L1 = %g at P = %g Pa, "
+                        "P_in = %g Pa, h_in = %g J/kg, mR = %g kg/s, Tsec_in = %g K)",
+                        ssGetPath(S), L1_c_ahora, xCont[1], P_c_in, hR_c_in, u_condens[0], w[0]);
+            return;
+        }
+        if (!(L1_c > 0.0 && L1_c < 1.0)) {
+            fijar_error(S,
+                        "%s: the superheated-length fit gave L1 = %g, outside the tube (0..1) (P = %g Pa, "
+                        "P_in = %g Pa, h_in = %g J/kg, mR = %g kg/s, Tsec_in = %g K)",
+                        ssGetPath(S), L1_c, xCont[1], P_c_in, hR_c_in, u_condens[0], w[0]);
+            return;
+        }
+        evaluacion_L1_condens(y, L1_c, xCont, u_condens, w, &mode_condens, PropsSI, lib_handle);
+        gamma_c = y[5];
+    } else {
+        evaluacion_L1_condens(y, L1_c_ahora, xCont, u_condens, w, &mode_condens, PropsSI, lib_handle);
+        L1_c = L1_c_ahora;
+        gamma_c = gamma_c_ahora;
+    }
+
+    y[20] = y[18];
+    y[18] = L1_c;
+    y[19] = gamma_c;
+    y[17] = 0.0; /* carries no quantity */
+
+    for (k = 0; k < 21; ++k) y1[k] = y[k];
+    for (k = 0; k < 5; ++k) y2[k] = xCont[k];
+    for (k = 0; k < 5; ++k) rw[k] = xCont[k];
+    for (k = 0; k < 18; ++k) rw[10 + k] = y[k];
+}
+
+#define MDL_DERIVATIVES
+#if defined(MDL_DERIVATIVES)
+static void mdlDerivatives(SimStruct *S)
+{
+    InputRealPtrsType uU = ssGetInputPortRealSignalPtrs(S, 0);
+    real_T *xCont = ssGetContStates(S);
+    real_T *dx = ssGetdX(S);
+    real_T *rw = ssGetRWork(S);
+    const real_T mode_condens = ssGetRealDiscStates(S)[0];
+    const real_T *y1 = ssGetOutputPortRealSignal(S, 0);
+    real_T *y3 = ssGetOutputPortRealSignal(S, 2);
+    double xdot[5];
+    int k;
+
+    if (!enlazar_parametros(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
+
+    const double Lmin = *Param_sim.Lmin;
+    const double u_condens[4] = {*uU[0], *uU[1], *uU[2], *uU[3]};
+
+    /* A switch back to three zones starts the subcooled zone at Lmin; and a
+     * subcooled zone never enters the balances with no length at all. */
+    if (rw[60] == 1.0) {
+        rw[60] = 0.0;
+        xCont[3] = Lmin;
+    }
+    if (xCont[3] <= 0.0) xCont[3] = Lmin;
+
+    if (modo_entero(mode_condens) == 1)
+        modelo_condensador_modo1(xdot, xCont, u_condens, y1, PropsSI, lib_handle);
+    else
+        modelo_condensador_modo2(xdot, xCont, u_condens, y1, PropsSI, lib_handle);
+
+    for (k = 0; k < 5; ++k) {
+        dx[k] = xdot[k];
+        rw[40 + k] = xdot[k];
+        y3[k] = xdot[k];
+    }
+}
+#endif
+
+#define MDL_UPDATE
+#if defined(MDL_UPDATE)
+static void mdlUpdate(SimStruct *S, int_T tid)
+{
+    InputRealPtrsType uU = ssGetInputPortRealSignalPtrs(S, 0);
+    real_T *xCont = ssGetContStates(S);
+    real_T *modo = ssGetRealDiscStates(S);
+    real_T *rw = ssGetRWork(S);
+    double xahora_aux[5], dx_dt_aux[5], yahora_aux[18], u_condens_ant[4];
+    double flag_cambio_modo_aux;
+    int k;
+    UNUSED_ARG(tid);
+
+    if (!enlazar_parametros(S) || !libreria_enlazada(S)) return;
+
+    for (k = 0; k < 5; ++k) xahora_aux[k] = rw[k];
+    for (k = 0; k < 5; ++k) dx_dt_aux[k] = rw[40 + k];
+    for (k = 0; k < 18; ++k) yahora_aux[k] = rw[10 + k];
+    for (k = 0; k < 4; ++k) u_condens_ant[k] = rw[50 + k];
+    flag_cambio_modo_aux = rw[60];
+
+    const double modesig = seleccion_modo_condensador(xahora_aux, dx_dt_aux, xCont, u_condens_ant, yahora_aux,
+                                                      modo[0], &flag_cambio_modo_aux, PropsSI, lib_handle);
+    modo[0] = modesig;
+    ssGetOutputPortRealSignal(S, 3)[0] = modesig;
+    rw[60] = flag_cambio_modo_aux;
+
+    {
+        const double mR = (*uU[0] + *uU[1]) / 2.0;
+        rw[50] = mR;
+        rw[51] = mR;
+        rw[52] = *uU[2];
+        rw[53] = *uU[3];
+    }
+}
+#endif
+
+/* The property library stays loaded: its handle is shared by every condenser
+ * of the process, and another one may still be running. */
+static void mdlTerminate(SimStruct *S)
+{
+    UNUSED_ARG(S);
+}
+
+#ifdef MATLAB_MEX_FILE
+#include "simulink.c"
+#else
+#include "cg_sfun.h"
+#endif

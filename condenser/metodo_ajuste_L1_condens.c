@@ -1,0 +1,72 @@
+/*
+ * Superheated length of the condenser in mode 1.
+ *
+ * The superheated zone ends where the vapour reaches saturation; its length
+ * fraction L1 is the one at which the effectiveness-NTU heat rate of a zone
+ * of that length (area and secondary-fluid flow both the fraction L1 of the
+ * whole) equals the desuperheating duty mR (hR_in - hg(Pg)). Since the end
+ * pressure Pg moves with L1, the duty and the zone's mean specific heat are
+ * re-evaluated at the current upper point of every iteration.
+ *
+ * False position between the lower point 0.01 and the upper point L1_c_ahora_0,
+ * both ends re-evaluated in every iteration, stopping at a relative heat-rate
+ * error below 1e-6 (computed in single precision) or after 1000 iterations.
+ *
+ * Returns the fitted fraction, or -1.0 when the fit fails: no convergence
+ * within 1000 iterations, or an error that is not a number (for instance the
+ * 0/0 step of an upper start equal to the lower one). A relative error that
+ * cannot be computed says nothing about convergence, so it counts as failure.
+ */
+#include "Cond.h"
+
+#include <math.h>
+
+double metodo_ajuste_L1_condens(double L1_c_ahora_0, const double *xCont, const double *u_condens, const double *w,
+                                CPType PropsSI, void *lib_handle)
+{
+    const double P_c_ahora = xCont[1];
+    const double mR = u_condens[0], hR_c_in = u_condens[1], P_c_in = u_condens[2];
+    const double Tsec_in = w[0], msec = w[1], Psec_in = w[2];
+    const double alfa = *CondAire.alfa1;
+    const double Aint = CondAire.Aintercambio;
+    const char *tipo_int = CondAire.tipo_interc;
+    (void)lib_handle;
+
+    const double P_c_out = 2.0 * P_c_ahora - P_c_in;
+    const double TR_c_in = PropsSI("T", "P", P_c_in, "H", hR_c_in, refr);
+    const double Cpsec = PropsSI("C", "P", Psec_in, "T", Tsec_in, secflux);
+    const double Tcaliente = TR_c_in;
+    const double Tfrio = Tsec_in;
+
+    double L_ahora = L1_c_ahora_0, L_antes = 0.01, L_despues;
+    int i = 0, no_fin = 0;
+    float Ea;
+
+    do {
+        i = i + 1;
+        const double Pg_c = P_c_in - (P_c_in - P_c_out) * L_ahora;
+        const double hgc = PropsSI("H", "P", Pg_c, "Q", 1.0, refr);
+        const double QR1 = (hR_c_in - hgc) * mR;
+        const double h1 = (hgc + hR_c_in) * 0.5;
+        const double CpR = PropsSI("C", "P", (Pg_c + P_c_in) * 0.5, "H", h1, refr);
+
+        const double Q_antes =
+            metodo_NTU(Aint * L_antes, alfa, msec * L_antes, Cpsec, mR, CpR, Tcaliente, Tfrio, tipo_int);
+        const double Q_ahora =
+            metodo_NTU(Aint * L_ahora, alfa, msec * L_ahora, Cpsec, mR, CpR, Tcaliente, Tfrio, tipo_int);
+        L_despues = L_ahora - (L_ahora - L_antes) * (Q_ahora - QR1) / (Q_ahora - Q_antes);
+        const double Q_despues =
+            metodo_NTU(Aint * L_despues, alfa, msec * L_despues, Cpsec, mR, CpR, Tcaliente, Tfrio, tipo_int);
+
+        Ea = fabsf((float)((QR1 - Q_despues) / Q_despues));
+
+        if (Q_despues > QR1)
+            L_ahora = L_despues;
+        else
+            L_antes = L_despues;
+        if (i == 1000) no_fin = 1;
+    } while (!((double)Ea < 1e-6 || isnan(Ea) || no_fin == 1));
+
+    if (no_fin == 1 || isnan(Ea)) return -1.0;
+    return L_despues;
+}

@@ -1,0 +1,58 @@
+/*
+ * Superheated-zone fraction: the fraction L of the area Aint over which the
+ * zone relation carries the duty Q.
+ *
+ * False position on L between the lower point 0.01 and the upper starting
+ * point L (0.9 from every caller), assuming the heat rate grows with the
+ * area. Both ends are evaluated afresh in each iteration. The iteration stops
+ * at a relative duty error below 1e-6.
+ *
+ * It gives up (FRACCION_FALLIDA) after 1000 iterations, even if the 1000th met
+ * the tolerance, and when the residual is not a number: a NaN says the zone
+ * relation could not be evaluated at the trial fraction (zero duty, zero
+ * capacity), and a NaN fraction must never be taken for an answer.
+ *
+ * The usual reason to give up is a duty above what the zone can carry: the
+ * cross-flow relation then drives the trial fractions out of range, where the
+ * counterflow relation extrapolates to a fraction above 1. Callers treat both
+ * outcomes alike, as a superheated zone needing the whole area.
+ */
+#include "modelo_evaporador.h"
+
+#include <math.h>
+
+#define L_INFERIOR 0.01
+#define TOLERANCIA 1e-6
+#define MAX_ITERACIONES 1000
+
+double secant_method_NTU(double L, double Q, double alfa, double m_sec, double Cp_sec, double mR,
+                         double CpR, double Tcaliente, double Tfrio, double Aint,
+                         const char *tipo_int)
+{
+    double L_ahora = L;
+    double L_antes = L_INFERIOR;
+    double L_despues;
+    double Ea;
+    int i = 0;
+    int no_fin = 0;
+
+    do {
+        i = i + 1;
+        const double Q_antes = metodo_NTU(Aint * L_antes, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente,
+                                          Tfrio, tipo_int);
+        const double Q_ahora = metodo_NTU(Aint * L_ahora, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente,
+                                          Tfrio, tipo_int);
+        L_despues = L_ahora - (L_ahora - L_antes) * (Q_ahora - Q) / (Q_ahora - Q_antes);
+        const double Q_despues = metodo_NTU(Aint * L_despues, alfa, m_sec, Cp_sec, mR, CpR,
+                                            Tcaliente, Tfrio, tipo_int);
+        Ea = fabs((Q - Q_despues) / Q);
+        if (Q_despues > Q)
+            L_ahora = L_despues;
+        else
+            L_antes = L_despues;
+        if (i == MAX_ITERACIONES) no_fin = 1;
+    } while (!(Ea < TOLERANCIA) && !isnan(Ea) && no_fin == 0);
+
+    if (no_fin == 1 || isnan(Ea)) return FRACCION_FALLIDA;
+    return L_despues;
+}

@@ -1,0 +1,488 @@
+#include "builtin_blocks.h"
+
+#include "errors.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <numbers>
+#include <optional>
+#include <sstream>
+
+namespace cyclesim {
+
+namespace {
+
+using json = nlohmann::json;
+
+const double kUnconnected = 0.0;
+
+class BuiltinBlock : public SimBlock {
+public:
+    BuiltinBlock(const std::string& name, std::string kind) : SimBlock(name), kind_(std::move(kind)) {}
+
+    std::string kind() const override { return kind_; }
+    int num_inputs() const override { return static_cast<int>(inputs_.size()); }
+    int input_width(int port) const override
+    {
+        return port >= 0 && port < num_inputs() ? static_cast<int>(inputs_[port].size()) : 0;
+    }
+    bool direct_feedthrough(int port) const override { return port >= 0 && port < num_inputs() && feedthrough_; }
+    void connect_input(int port, int element, const double* source) override
+    {
+        if (port < 0 || port >= num_inputs() || element < 0 || element >= input_width(port))
+            throw SimulationError("block '" + name() + "': no input element " + std::to_string(element) +
+                                  " on port " + std::to_string(port));
+        inputs_[port][element] = source;
+    }
+    int num_outputs() const override { return static_cast<int>(outputs_.size()); }
+    std::span<double> output(int port) override
+    {
+        if (port < 0 || port >= num_outputs()) return {};
+        return outputs_[port];
+    }
+
+protected:
+    void add_input(int width) { inputs_.emplace_back(static_cast<std::size_t>(width), &kUnconnected); }
+    void add_output(int width) { outputs_.emplace_back(static_cast<std::size_t>(width), 0.0); }
+    double in(int port, int element) const { return *inputs_[port][element]; }
+    std::vector<double>& out(int port) { return outputs_[port]; }
+
+    bool feedthrough_ = false;
+
+private:
+    std::string kind_;
+    std::vector<std::vector<const double*>> inputs_;
+    std::vector<std::vector<double>> outputs_;
+};
+
+// Reads the vector settings of a block and brings them to one width.
+class Settings {
+public:
+    explicit Settings(const BlockSpec& spec) : spec_(spec) {}
+
+    bool has(const std::string& key) const { return spec_.settings.contains(key); }
+
+    std::vector<double> vector(const std::string& key, std::optional<double> fallback = std::nullopt)
+    {
+        std::vector<double> v;
+        if (!has(key)) {
+            if (!fallback) fail(key, "missing setting");
+            v = {*fallback};
+        } else {
+            const json& j = spec_.settings[key];
+            if (j.is_number()) {
+                v = {j.get<double>()};
+            } else if (j.is_array() && !j.empty()) {
+                for (const auto& x : j) {
+                    if (!x.is_number()) fail(key, "expected a number or an array of numbers");
+                    v.push_back(x.get<double>());
+                }
+            } else {
+                fail(key, "expected a number or a non-empty array of numbers");
+            }
+            for (double x : v)
+                if (!std::isfinite(x)) fail(key, "values must be finite");
+        }
+        if (v.size() > 1) {
+            if (width_ > 1 && static_cast<int>(v.size()) != width_)
+                fail(key, "has " + std::to_string(v.size()) + " elements, other settings " + std::to_string(width_));
+            width_ = static_cast<int>(v.size());
+        }
+        return v;
+    }
+
+    double scalar(const std::string& key, std::optional<double> fallback = std::nullopt)
+    {
+        if (!has(key)) {
+            if (!fallback) fail(key, "missing setting");
+            return *fallback;
+        }
+        const json& j = spec_.settings[key];
+        if (!j.is_number() || !std::isfinite(j.get<double>())) fail(key, "expected a finite number");
+        return j.get<double>();
+    }
+
+    // Width: an explicit "width" setting or the longest vector setting.
+    int width()
+    {
+        if (has("width")) {
+            const json& j = spec_.settings["width"];
+            if (!j.is_number_integer() || j.get<int>() < 1 || j.get<int>() > 100000)
+                fail("width", "expected a positive integer");
+            int w = j.get<int>();
+            if (width_ > 1 && w != width_)
+                fail("width", "is " + std::to_string(w) + " but other settings have " + std::to_string(width_) +
+                                  " elements");
+            width_ = w;
+        }
+        return width_;
+    }
+
+    static std::vector<double> broadcast(std::vector<double> v, int width)
+    {
+        if (v.size() == 1 && width > 1) v.assign(static_cast<std::size_t>(width), v[0]);
+        return v;
+    }
+
+    [[noreturn]] void fail(const std::string& key, const std::string& reason) const
+    {
+        throw SimulationError(spec_.where + "." + key + ": " + reason);
+    }
+
+private:
+    const BlockSpec& spec_;
+    int width_ = 1;
+};
+
+class ConstantBlock final : public BuiltinBlock {
+public:
+    explicit ConstantBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "constant")
+    {
+        Settings s(spec);
+        auto v = s.vector("value");
+        add_output(s.width());
+        std::copy(v.begin(), v.end(), out(0).begin());
+    }
+    void outputs(double, bool) override {}
+};
+
+class StepBlock final : public BuiltinBlock {
+public:
+    explicit StepBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "step")
+    {
+        Settings s(spec);
+        time_ = s.scalar("time");
+        before_ = s.vector("before", 0.0);
+        after_ = s.vector("after", 1.0);
+        int w = s.width();
+        before_ = Settings::broadcast(before_, w);
+        after_ = Settings::broadcast(after_, w);
+        add_output(w);
+    }
+    void outputs(double t, bool) override
+    {
+        const auto& v = t >= time_ ? after_ : before_;
+        std::copy(v.begin(), v.end(), out(0).begin());
+    }
+    std::vector<double> breakpoints() const override { return {time_}; }
+
+private:
+    double time_;
+    std::vector<double> before_, after_;
+};
+
+class RampBlock final : public BuiltinBlock {
+public:
+    explicit RampBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "ramp")
+    {
+        Settings s(spec);
+        start_ = s.scalar("start_time", 0.0);
+        slope_ = s.vector("slope");
+        initial_ = s.vector("initial", 0.0);
+        int w = s.width();
+        slope_ = Settings::broadcast(slope_, w);
+        initial_ = Settings::broadcast(initial_, w);
+        add_output(w);
+    }
+    void outputs(double t, bool) override
+    {
+        double dt = std::max(0.0, t - start_);
+        for (std::size_t i = 0; i < slope_.size(); ++i) out(0)[i] = initial_[i] + slope_[i] * dt;
+    }
+    std::vector<double> breakpoints() const override { return {start_}; }
+
+private:
+    double start_;
+    std::vector<double> slope_, initial_;
+};
+
+class SineBlock final : public BuiltinBlock {
+public:
+    explicit SineBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "sine")
+    {
+        Settings s(spec);
+        amplitude_ = s.vector("amplitude", 1.0);
+        frequency_ = s.vector("frequency", 1.0);
+        phase_ = s.vector("phase", 0.0);
+        bias_ = s.vector("bias", 0.0);
+        int w = s.width();
+        for (auto* v : {&amplitude_, &frequency_, &phase_, &bias_}) *v = Settings::broadcast(*v, w);
+        add_output(w);
+    }
+    void outputs(double t, bool) override
+    {
+        for (std::size_t i = 0; i < bias_.size(); ++i)
+            out(0)[i] = bias_[i] + amplitude_[i] * std::sin(2.0 * std::numbers::pi * frequency_[i] * t + phase_[i]);
+    }
+
+private:
+    std::vector<double> amplitude_, frequency_, phase_, bias_;
+};
+
+// Piecewise-linear table. Equal consecutive times make a jump (the later row
+// holds from that time on).
+class TableBlock final : public BuiltinBlock {
+public:
+    TableBlock(const BlockSpec& spec, const std::filesystem::path& model_dir) : BuiltinBlock(spec.name, "table")
+    {
+        Settings s(spec);
+        if (s.has("file")) {
+            if (s.has("time") || s.has("values")) s.fail("file", "give either file or time/values, not both");
+            read_csv(spec, s, model_dir);
+        } else {
+            if (s.has("columns")) s.fail("columns", "only used with file");
+            read_inline(spec, s);
+        }
+        if (times_.empty()) s.fail("time", "the table has no rows");
+        for (std::size_t i = 1; i < times_.size(); ++i)
+            if (times_[i] < times_[i - 1]) s.fail("time", "times must not decrease (row " + std::to_string(i + 1) + ")");
+        add_output(width_);
+    }
+
+    void outputs(double t, bool) override
+    {
+        auto& y = out(0);
+        if (t <= times_.front()) {
+            std::copy(rows_.front().begin(), rows_.front().end(), y.begin());
+            return;
+        }
+        if (t >= times_.back()) {
+            std::copy(rows_.back().begin(), rows_.back().end(), y.begin());
+            return;
+        }
+        // First row later than t; the segment is [k-1, k].
+        std::size_t k = static_cast<std::size_t>(std::upper_bound(times_.begin(), times_.end(), t) - times_.begin());
+        double t0 = times_[k - 1], t1 = times_[k];
+        double f = t1 > t0 ? (t - t0) / (t1 - t0) : 1.0;
+        for (int i = 0; i < width_; ++i) y[i] = rows_[k - 1][i] + f * (rows_[k][i] - rows_[k - 1][i]);
+    }
+
+    std::vector<double> breakpoints() const override { return times_; }
+
+private:
+    void read_inline(const BlockSpec& spec, Settings& s)
+    {
+        const json& t = spec.settings.contains("time") ? spec.settings["time"] : json();
+        const json& v = spec.settings.contains("values") ? spec.settings["values"] : json();
+        if (!t.is_array() || t.empty()) s.fail("time", "expected a non-empty array of times");
+        if (!v.is_array() || v.size() != t.size())
+            s.fail("values", "expected one value (or one row of values) per time: " + std::to_string(t.size()));
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            if (!t[i].is_number()) s.fail("time", "expected numbers");
+            times_.push_back(t[i].get<double>());
+            std::vector<double> row;
+            if (v[i].is_number()) {
+                row = {v[i].get<double>()};
+            } else if (v[i].is_array() && !v[i].empty()) {
+                for (const auto& x : v[i]) {
+                    if (!x.is_number()) s.fail("values", "row " + std::to_string(i + 1) + " holds a non-number");
+                    row.push_back(x.get<double>());
+                }
+            } else {
+                s.fail("values", "row " + std::to_string(i + 1) + " must be a number or an array of numbers");
+            }
+            add_row(std::move(row), s, "values", i);
+        }
+    }
+
+    void read_csv(const BlockSpec& spec, Settings& s, const std::filesystem::path& model_dir)
+    {
+        const json& f = spec.settings["file"];
+        if (!f.is_string()) s.fail("file", "expected a file name");
+        std::filesystem::path path = f.get<std::string>();
+        if (path.is_relative()) path = model_dir / path;
+        std::ifstream in(path);
+        if (!in) s.fail("file", "cannot read " + path.string());
+
+        std::vector<std::string> header;
+        std::vector<std::vector<double>> data;
+        std::string line;
+        int line_no = 0;
+        while (std::getline(in, line)) {
+            ++line_no;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.find_first_not_of(" \t") == std::string::npos || line[line.find_first_not_of(" \t")] == '#')
+                continue;
+            std::vector<std::string> cells;
+            std::stringstream ss(line);
+            std::string cell;
+            while (std::getline(ss, cell, ',')) cells.push_back(cell);
+            std::vector<double> numbers;
+            bool numeric = true;
+            for (auto& c : cells) {
+                char* end = nullptr;
+                double x = std::strtod(c.c_str(), &end);
+                while (end && (*end == ' ' || *end == '\t')) ++end;
+                if (c.empty() || !end || *end != '\0' || !std::isfinite(x)) {
+                    numeric = false;
+                    break;
+                }
+                numbers.push_back(x);
+            }
+            if (!numeric) {
+                if (data.empty() && header.empty()) {
+                    header = cells;  // column names
+                    for (auto& h : header) h.erase(0, h.find_first_not_of(" \t\""));
+                    for (auto& h : header) h.erase(h.find_last_not_of(" \t\"") + 1);
+                    continue;
+                }
+                s.fail("file", path.string() + " line " + std::to_string(line_no) + ": not a row of numbers");
+            }
+            if (numbers.size() < 2)
+                s.fail("file", path.string() + " line " + std::to_string(line_no) + ": needs a time and a value");
+            if (!data.empty() && numbers.size() != data.front().size())
+                s.fail("file", path.string() + " line " + std::to_string(line_no) + ": has " +
+                                   std::to_string(numbers.size()) + " columns, the first row " +
+                                   std::to_string(data.front().size()));
+            data.push_back(std::move(numbers));
+        }
+        if (data.empty()) s.fail("file", path.string() + " holds no rows of numbers");
+
+        // Value columns: by name or 1-based number (column 1 is the time).
+        std::vector<std::size_t> columns;
+        const std::size_t ncols = data.front().size();
+        if (spec.settings.contains("columns")) {
+            const json& c = spec.settings["columns"];
+            if (!c.is_array() || c.empty()) s.fail("columns", "expected a non-empty array of names or numbers");
+            for (const auto& x : c) {
+                if (x.is_number_integer()) {
+                    int k = x.get<int>();
+                    if (k < 2 || k > static_cast<int>(ncols))
+                        s.fail("columns", "column " + std::to_string(k) + " is not a value column (2.." +
+                                              std::to_string(ncols) + ")");
+                    columns.push_back(static_cast<std::size_t>(k - 1));
+                } else if (x.is_string()) {
+                    auto it = std::find(header.begin(), header.end(), x.get<std::string>());
+                    if (it == header.end() || it == header.begin())
+                        s.fail("columns", "no value column named \"" + x.get<std::string>() + "\" in " + path.string());
+                    columns.push_back(static_cast<std::size_t>(it - header.begin()));
+                } else {
+                    s.fail("columns", "expected names or numbers");
+                }
+            }
+        } else {
+            for (std::size_t k = 1; k < ncols; ++k) columns.push_back(k);
+        }
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            times_.push_back(data[i][0]);
+            std::vector<double> row;
+            for (auto k : columns) row.push_back(data[i][k]);
+            add_row(std::move(row), s, "file", i);
+        }
+    }
+
+    void add_row(std::vector<double> row, Settings& s, const std::string& key, std::size_t i)
+    {
+        for (double x : row)
+            if (!std::isfinite(x)) s.fail(key, "row " + std::to_string(i + 1) + " holds a non-finite value");
+        if (rows_.empty())
+            width_ = static_cast<int>(row.size());
+        else if (static_cast<int>(row.size()) != width_)
+            s.fail(key, "row " + std::to_string(i + 1) + " has " + std::to_string(row.size()) +
+                            " values, the first row " + std::to_string(width_));
+        rows_.push_back(std::move(row));
+    }
+
+    std::vector<double> times_;
+    std::vector<std::vector<double>> rows_;
+    int width_ = 1;
+};
+
+// Holds its input from one major step to the next: the output at a major
+// step is the input of the previous one. Not direct feedthrough, so it
+// breaks an algebraic loop.
+class MemoryBlock final : public BuiltinBlock {
+public:
+    explicit MemoryBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "memory")
+    {
+        Settings s(spec);
+        held_ = s.vector("initial", 0.0);
+        int w = s.width();
+        held_ = Settings::broadcast(held_, w);
+        add_input(w);
+        add_output(w);
+    }
+    void outputs(double, bool) override { std::copy(held_.begin(), held_.end(), out(0).begin()); }
+    void update(double) override
+    {
+        for (std::size_t i = 0; i < held_.size(); ++i) held_[i] = in(0, static_cast<int>(i));
+    }
+
+private:
+    std::vector<double> held_;
+};
+
+class GainBlock final : public BuiltinBlock {
+public:
+    explicit GainBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "gain")
+    {
+        Settings s(spec);
+        gain_ = s.vector("gain");
+        int w = s.width();
+        gain_ = Settings::broadcast(gain_, w);
+        add_input(w);
+        add_output(w);
+        feedthrough_ = true;
+    }
+    void outputs(double, bool) override
+    {
+        for (std::size_t i = 0; i < gain_.size(); ++i) out(0)[i] = gain_[i] * in(0, static_cast<int>(i));
+    }
+
+private:
+    std::vector<double> gain_;
+};
+
+class SumBlock final : public BuiltinBlock {
+public:
+    explicit SumBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "sum")
+    {
+        Settings s(spec);
+        std::string signs = "++";
+        if (s.has("signs")) {
+            const json& j = spec.settings["signs"];
+            if (!j.is_string() || j.get<std::string>().empty() ||
+                j.get<std::string>().find_first_not_of("+-") != std::string::npos)
+                s.fail("signs", "expected a text of '+' and '-', one per input port");
+            signs = j.get<std::string>();
+        }
+        int w = s.width();
+        for (char c : signs) {
+            signs_.push_back(c == '-' ? -1.0 : 1.0);
+            add_input(w);
+        }
+        add_output(w);
+        width_ = w;
+        feedthrough_ = true;
+    }
+    void outputs(double, bool) override
+    {
+        for (int i = 0; i < width_; ++i) {
+            double y = 0.0;
+            for (std::size_t p = 0; p < signs_.size(); ++p) y += signs_[p] * in(static_cast<int>(p), i);
+            out(0)[i] = y;
+        }
+    }
+
+private:
+    std::vector<double> signs_;
+    int width_ = 1;
+};
+
+}  // namespace
+
+std::unique_ptr<SimBlock> make_builtin_block(const BlockSpec& spec, const std::filesystem::path& model_dir)
+{
+    if (spec.type == "constant") return std::make_unique<ConstantBlock>(spec);
+    if (spec.type == "step") return std::make_unique<StepBlock>(spec);
+    if (spec.type == "ramp") return std::make_unique<RampBlock>(spec);
+    if (spec.type == "sine") return std::make_unique<SineBlock>(spec);
+    if (spec.type == "table") return std::make_unique<TableBlock>(spec, model_dir);
+    if (spec.type == "memory") return std::make_unique<MemoryBlock>(spec);
+    if (spec.type == "gain") return std::make_unique<GainBlock>(spec);
+    if (spec.type == "sum") return std::make_unique<SumBlock>(spec);
+    throw SimulationError(spec.where + ": '" + spec.type + "' is not a built-in block type");
+}
+
+}  // namespace cyclesim

@@ -1,0 +1,358 @@
+#include "model_file.h"
+
+#include "errors.h"
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace cyclesim {
+
+namespace {
+
+using json = nlohmann::json;
+
+// Settings each block type accepts besides name, type and comment.
+const std::map<std::string, std::set<std::string>>& block_keys()
+{
+    static const std::map<std::string, std::set<std::string>> keys = {
+        {"sfunction", {"sfunction", "params"}},
+        {"constant", {"value"}},
+        {"step", {"time", "before", "after"}},
+        {"ramp", {"slope", "start_time", "initial"}},
+        {"sine", {"amplitude", "frequency", "phase", "bias"}},
+        {"table", {"time", "values", "file", "columns"}},
+        {"memory", {"initial", "width"}},
+        {"gain", {"gain", "width"}},
+        {"sum", {"signs", "width"}},
+    };
+    return keys;
+}
+
+std::string join(const std::set<std::string>& names)
+{
+    std::string out;
+    for (const auto& n : names) out += (out.empty() ? "" : ", ") + n;
+    return out;
+}
+
+[[noreturn]] void fail(const std::string& where, const std::string& reason)
+{
+    throw SimulationError(where + ": " + reason);
+}
+
+void check_keys(const json& object, const std::set<std::string>& allowed, const std::string& where)
+{
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (it.key() == "comment") continue;
+        if (!allowed.count(it.key()))
+            fail(where, "unknown key \"" + it.key() + "\" (allowed here: " + join(allowed) + ", comment)");
+    }
+}
+
+const json& require(const json& object, const std::string& key, const std::string& where)
+{
+    auto it = object.find(key);
+    if (it == object.end()) fail(where, "missing key \"" + key + "\"");
+    return *it;
+}
+
+std::string require_string(const json& object, const std::string& key, const std::string& where)
+{
+    const json& v = require(object, key, where);
+    if (!v.is_string() || v.get_ref<const std::string&>().empty())
+        fail(where + "." + key, "expected a non-empty text");
+    return v.get<std::string>();
+}
+
+double read_number(const json& object, const std::string& key, const std::string& where, double fallback,
+                   bool positive = false)
+{
+    auto it = object.find(key);
+    if (it == object.end()) return fallback;
+    if (!it->is_number() || !std::isfinite(it->get<double>())) fail(where + "." + key, "expected a finite number");
+    double v = it->get<double>();
+    if (positive && !(v > 0)) fail(where + "." + key, "must be positive");
+    return v;
+}
+
+bool valid_block_name(const std::string& name)
+{
+    if (name.empty()) return false;
+    for (char c : name)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-')) return false;
+    return true;
+}
+
+int parse_index(const std::string& text, const std::string& what, const std::string& where)
+{
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+        fail(where, what + " \"" + text + "\" is not a non-negative integer");
+    return std::stoi(text);
+}
+
+std::vector<std::string> split(const std::string& text, char sep)
+{
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : text) {
+        if (c == sep) {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    parts.push_back(cur);
+    return parts;
+}
+
+void parse_blocks(const json& doc, ModelSpec& model, const std::string& file)
+{
+    const json& blocks = require(doc, "blocks", file);
+    if (!blocks.is_array() || blocks.empty()) fail(file + ": blocks", "expected a non-empty array of blocks");
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        std::string where = file + ": blocks[" + std::to_string(i) + "]";
+        const json& b = blocks[i];
+        if (!b.is_object()) fail(where, "expected an object");
+        BlockSpec spec;
+        spec.name = require_string(b, "name", where);
+        where = file + ": block '" + spec.name + "'";
+        if (!valid_block_name(spec.name))
+            fail(where, "a block name may hold letters, digits, '_' and '-' only");
+        if (!names.insert(spec.name).second) fail(where, "duplicate block name");
+        if (b.contains("type"))
+            spec.type = require_string(b, "type", where);
+        else if (b.contains("sfunction"))
+            spec.type = "sfunction";
+        else
+            fail(where, "missing key \"type\"");
+        auto kind = block_keys().find(spec.type);
+        if (kind == block_keys().end()) {
+            std::set<std::string> types;
+            for (const auto& [t, _] : block_keys()) types.insert(t);
+            fail(where + ".type", "unknown block type \"" + spec.type + "\" (known: " + join(types) + ")");
+        }
+        std::set<std::string> allowed = kind->second;
+        allowed.insert({"name", "type"});
+        check_keys(b, allowed, where);
+        if (spec.type == "sfunction") {
+            require_string(b, "sfunction", where);
+            const json& params = require(b, "params", where);
+            if (!params.is_array()) fail(where + ".params", "expected an array of dialog values in dialog order");
+        }
+        spec.settings = b;
+        spec.where = where;
+        model.blocks.push_back(std::move(spec));
+    }
+}
+
+void parse_connections(const json& doc, ModelSpec& model, const std::string& file)
+{
+    auto it = doc.find("connections");
+    if (it == doc.end()) return;
+    if (!it->is_array()) fail(file + ": connections", "expected an array");
+    for (std::size_t i = 0; i < it->size(); ++i) {
+        std::string where = file + ": connections[" + std::to_string(i) + "]";
+        const json& c = (*it)[i];
+        if (!c.is_object()) fail(where, "expected an object {\"from\": ..., \"to\": ...}");
+        check_keys(c, {"from", "to"}, where);
+        ConnectionSpec spec;
+        spec.from = SignalSpec::parse(require_string(c, "from", where), where + ".from");
+        spec.to = SignalSpec::parse(require_string(c, "to", where), where + ".to");
+        spec.where = where;
+        for (const SignalSpec* s : {&spec.from, &spec.to})
+            if (!model.find_block(s->block))
+                fail(where, "no block named '" + s->block + "' (in \"" + s->text + "\")");
+        model.connections.push_back(std::move(spec));
+    }
+}
+
+void parse_log(const json& doc, ModelSpec& model, const std::string& file)
+{
+    auto it = doc.find("log");
+    if (it == doc.end()) {
+        model.warnings.push_back(file + ": no \"log\" entries: results.csv will hold the time only");
+        return;
+    }
+    if (!it->is_array()) fail(file + ": log", "expected an array");
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < it->size(); ++i) {
+        std::string where = file + ": log[" + std::to_string(i) + "]";
+        const json& l = (*it)[i];
+        LogSpec spec;
+        if (l.is_string()) {
+            spec.signal = SignalSpec::parse(l.get<std::string>(), where);
+        } else if (l.is_object()) {
+            check_keys(l, {"signal", "name", "unit"}, where);
+            spec.signal = SignalSpec::parse(require_string(l, "signal", where), where + ".signal");
+            if (l.contains("name")) spec.name = require_string(l, "name", where);
+            if (l.contains("unit")) {
+                if (!l["unit"].is_string()) fail(where + ".unit", "expected a text");
+                spec.unit = l["unit"].get<std::string>();
+            }
+        } else {
+            fail(where, "expected \"block.port.element\" or an object with signal, name, unit");
+        }
+        if (spec.signal.element < 0) fail(where, "a logged signal names one element: block.port.element");
+        if (!model.find_block(spec.signal.block))
+            fail(where, "no block named '" + spec.signal.block + "' (in \"" + spec.signal.text + "\")");
+        if (spec.name.empty()) spec.name = spec.signal.text;
+        for (char c : spec.name + spec.unit)
+            if (c == ',' || c == '"' || c == '\n') fail(where, "names and units may not hold commas, quotes or line breaks");
+        if (!names.insert(spec.name).second) fail(where, "duplicate logged name \"" + spec.name + "\"");
+        spec.where = where;
+        model.log.push_back(std::move(spec));
+    }
+}
+
+void parse_solver(const json& doc, ModelSpec& model, const std::string& file)
+{
+    auto it = doc.find("solver");
+    if (it == doc.end()) {
+        model.warnings.push_back(file + ": no \"solver\" settings: defaults used (stop_time " +
+                                 std::to_string(model.solver.stop_time) + ")");
+        return;
+    }
+    const std::string where = file + ": solver";
+    if (!it->is_object()) fail(where, "expected an object");
+    check_keys(*it, {"start_time", "stop_time", "rtol", "atol", "max_step", "initial_step", "output_interval",
+                     "method", "loop_tolerance", "loop_max_iterations"},
+               where);
+    SolverSpec& s = model.solver;
+    s.start_time = read_number(*it, "start_time", where, s.start_time);
+    s.stop_time = read_number(*it, "stop_time", where, s.stop_time);
+    s.rtol = read_number(*it, "rtol", where, s.rtol, true);
+    s.atol = read_number(*it, "atol", where, s.atol, true);
+    s.max_step = read_number(*it, "max_step", where, s.max_step, true);
+    s.initial_step = read_number(*it, "initial_step", where, s.initial_step, true);
+    s.output_interval = read_number(*it, "output_interval", where, s.output_interval, true);
+    s.loop_tolerance = read_number(*it, "loop_tolerance", where, s.loop_tolerance, true);
+    double iters = read_number(*it, "loop_max_iterations", where, s.loop_max_iterations, true);
+    if (iters != std::floor(iters) || iters > 10000) fail(where + ".loop_max_iterations", "expected an integer up to 10000");
+    s.loop_max_iterations = static_cast<int>(iters);
+    if (it->contains("method")) {
+        std::string m = require_string(*it, "method", where);
+        if (m == "BDF" || m == "bdf")
+            s.method = Method::BDF;
+        else if (m == "Adams" || m == "adams" || m == "ADAMS")
+            s.method = Method::Adams;
+        else
+            fail(where + ".method", "expected \"BDF\" or \"Adams\"");
+    }
+}
+
+}  // namespace
+
+SignalSpec SignalSpec::parse(const std::string& text, const std::string& where)
+{
+    auto parts = split(text, '.');
+    if (parts.size() < 2 || parts.size() > 3 || parts[0].empty())
+        fail(where, "signal \"" + text + "\" must be written block.port.element or block.port");
+    SignalSpec s;
+    s.text = text;
+    s.block = parts[0];
+    s.port = parse_index(parts[1], "port", where);
+    if (parts.size() == 3) s.element = parse_index(parts[2], "element", where);
+    return s;
+}
+
+const BlockSpec* ModelSpec::find_block(const std::string& n) const
+{
+    for (const auto& b : blocks)
+        if (b.name == n) return &b;
+    return nullptr;
+}
+
+void apply_override(json& document, const std::string& assignment, const std::string& file)
+{
+    const std::string where = "--set " + assignment;
+    auto eq = assignment.find('=');
+    if (eq == std::string::npos || eq == 0) fail(where, "expected BLOCK.PARAM[.FIELD]=VALUE");
+    auto path = split(assignment.substr(0, eq), '.');
+    std::string text = assignment.substr(eq + 1);
+    if (path.size() < 2 || path.size() > 3) fail(where, "expected BLOCK.PARAM[.FIELD]=VALUE");
+    json value;
+    try {
+        value = json::parse(text);
+    } catch (const json::parse_error&) {
+        value = text;  // plain text, e.g. a fluid name
+    }
+    if (!document.is_object() || !document.contains("blocks") || !document["blocks"].is_array())
+        fail(where, file + " has no blocks array");
+    json* block = nullptr;
+    for (auto& b : document["blocks"])
+        if (b.is_object() && b.value("name", "") == path[0]) block = &b;
+    if (!block) fail(where, "no block named '" + path[0] + "' in " + file);
+    const bool sfunction = block->value("type", block->contains("sfunction") ? "sfunction" : "") == "sfunction";
+    if (sfunction) {
+        json& params = (*block)["params"];
+        int position = parse_index(path[1], "dialog position", where);
+        if (!params.is_array() || position < 1 || position > static_cast<int>(params.size()))
+            fail(where, "block '" + path[0] + "' has " + std::to_string(params.is_array() ? params.size() : 0) +
+                            " dialog parameters; PARAM is the 1-based position");
+        json& target = params[position - 1];
+        if (path.size() == 3) {
+            if (!target.is_object())
+                fail(where, "dialog parameter " + path[1] + " of block '" + path[0] + "' is not a record");
+            if (!target.contains(path[2]))
+                fail(where, "dialog parameter " + path[1] + " of block '" + path[0] + "' has no field \"" +
+                                path[2] + "\"");
+            target[path[2]] = value;
+        } else {
+            target = value;
+        }
+    } else {
+        if (path.size() == 3) fail(where, "block '" + path[0] + "' is a source or built-in block: no fields");
+        std::string type = block->value("type", "");
+        auto kind = block_keys().find(type);
+        if (kind == block_keys().end() || !kind->second.count(path[1]))
+            fail(where, "block '" + path[0] + "' (" + type + ") has no setting \"" + path[1] + "\"");
+        (*block)[path[1]] = value;
+    }
+}
+
+ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const ModelOverrides& overrides)
+{
+    const std::string file = file_path.string();
+    if (!doc.is_object()) fail(file, "a model file holds one JSON object");
+    for (const auto& s : overrides.sets) apply_override(doc, s, file);
+    check_keys(doc, {"name", "blocks", "connections", "log", "solver"}, file);
+
+    ModelSpec model;
+    model.file = file_path;
+    model.name = doc.contains("name") ? require_string(doc, "name", file) : file_path.stem().string();
+    if (model.name.find('/') != std::string::npos || model.name == "." || model.name == "..")
+        fail(file + ": name", "the model name may not hold '/'");
+    parse_blocks(doc, model, file);
+    parse_connections(doc, model, file);
+    parse_log(doc, model, file);
+    parse_solver(doc, model, file);
+    if (overrides.stop_time) {
+        if (!std::isfinite(*overrides.stop_time)) fail("--stop-time", "expected a finite number");
+        model.solver.stop_time = *overrides.stop_time;
+    }
+    if (!(model.solver.stop_time > model.solver.start_time))
+        fail(file + ": solver", "stop_time (" + std::to_string(model.solver.stop_time) +
+                                    ") must be later than start_time (" +
+                                    std::to_string(model.solver.start_time) + ")");
+    return model;
+}
+
+ModelSpec load_model(const std::filesystem::path& file, const ModelOverrides& overrides)
+{
+    std::ifstream in(file);
+    if (!in) throw SimulationError(file.string() + ": cannot read the model file");
+    json doc;
+    try {
+        doc = json::parse(in, nullptr, true, /*ignore_comments=*/false);
+    } catch (const json::parse_error& e) {
+        throw SimulationError(file.string() + ": invalid JSON: " + e.what());
+    }
+    return parse_model(std::move(doc), file, overrides);
+}
+
+}  // namespace cyclesim

@@ -1,0 +1,109 @@
+// Model files: the blocks of a model, their wiring element by element, the
+// signals to log and the solver settings, read from JSON.
+//
+//   {
+//     "name": "cycle",                         (optional; default: file stem)
+//     "comment": "...",                        (allowed in every object)
+//     "blocks": [
+//       {"name": "valve", "type": "sfunction", "sfunction": "Orvane", "params": [{"C_eev": 1e-6}, "R134a"]},
+//       {"name": "p_evap", "type": "constant", "value": 3e5},
+//       {"name": "speed", "type": "step", "time": 10, "before": 50, "after": 60},
+//       {"name": "m", "type": "memory", "initial": [0, 0]},
+//       ...
+//     ],
+//     "connections": [ {"from": "p_evap.0.0", "to": "valve.0.2"}, {"from": "a.0", "to": "b.1"} ],
+//     "log": [ {"signal": "valve.0.0", "name": "m_valve", "unit": "kg/s"} ],
+//     "solver": {"start_time": 0, "stop_time": 100, "rtol": 1e-4, "atol": 1e-6, "max_step": 1,
+//                "output_interval": 0.5, "method": "BDF"}
+//   }
+//
+// Signals are written "block.port.element" (ports and elements counted from
+// 0, as the blocks count them); "block.port" wires a whole port. Unknown keys
+// are errors naming the file and the key, so that a misspelt setting never
+// passes silently.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace cyclesim {
+
+struct SignalSpec {
+    std::string block;
+    int port = 0;
+    int element = -1;  // -1: the whole port
+    std::string text;  // as written, for messages
+
+    static SignalSpec parse(const std::string& text, const std::string& where);
+};
+
+struct BlockSpec {
+    std::string name;
+    std::string type;        // "sfunction", "constant", "step", "ramp", "table", "sine", "memory", "gain", "sum"
+    nlohmann::json settings; // the block's object as written (sources read their settings from it)
+    std::string where;       // "file: blocks[i]" for messages
+};
+
+struct ConnectionSpec {
+    SignalSpec from, to;
+    std::string where;
+};
+
+struct LogSpec {
+    SignalSpec signal;
+    std::string name, unit;
+    std::string where;
+};
+
+enum class Method { BDF, Adams };
+
+struct SolverSpec {
+    double start_time = 0.0;
+    double stop_time = 10.0;
+    double rtol = 1e-4;
+    double atol = 1e-6;
+    double max_step = 0.0;         // 0: no limit
+    double initial_step = 0.0;     // 0: chosen by the integrator
+    double output_interval = 0.0;  // 0: every major step
+    Method method = Method::BDF;
+    double loop_tolerance = 1e-6;  // scaled residual of algebraic loops
+    int loop_max_iterations = 50;
+};
+
+struct ModelSpec {
+    std::filesystem::path file;
+    std::string name;
+    std::vector<BlockSpec> blocks;
+    std::vector<ConnectionSpec> connections;
+    std::vector<LogSpec> log;
+    SolverSpec solver;
+    std::vector<std::string> warnings;
+
+    const BlockSpec* find_block(const std::string& name) const;
+};
+
+struct ModelOverrides {
+    std::optional<double> stop_time;
+    std::vector<std::string> sets;  // BLOCK.PARAM[.FIELD]=VALUE
+};
+
+// Reads and validates a model file. Throws SimulationError naming the file,
+// the key and the reason.
+ModelSpec load_model(const std::filesystem::path& file, const ModelOverrides& overrides = {});
+
+// The same from a JSON document (`file` only names it in messages and
+// anchors relative paths).
+ModelSpec parse_model(nlohmann::json document, const std::filesystem::path& file,
+                      const ModelOverrides& overrides = {});
+
+// Applies one BLOCK.PARAM[.FIELD]=VALUE override to a model document: PARAM is
+// the 1-based dialog position of an S-function block or the name of a source
+// setting, FIELD a field of a record parameter. VALUE is read as JSON when it
+// parses, else taken as text.
+void apply_override(nlohmann::json& document, const std::string& assignment, const std::string& file);
+
+}  // namespace cyclesim

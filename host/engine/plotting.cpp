@@ -1,0 +1,340 @@
+#include "plotting.h"
+
+#include "errors.h"
+
+#include <dlfcn.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace cyclesim {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+int ResultsTable::column(const std::string& name) const
+{
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) return static_cast<int>(i);
+    return -1;
+}
+
+namespace {
+
+std::vector<std::string> split_csv_line(const std::string& line)
+{
+    std::vector<std::string> cells;
+    std::string cell;
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            cells.push_back(cell);
+            cell.clear();
+        } else if (c != '\r') {
+            cell += c;
+        }
+    }
+    cells.push_back(cell);
+    return cells;
+}
+
+// "name [unit]" -> name, unit
+void split_header(const std::string& cell, std::string& name, std::string& unit)
+{
+    auto open = cell.rfind('[');
+    auto close = cell.rfind(']');
+    if (open != std::string::npos && close != std::string::npos && close > open) {
+        name = cell.substr(0, open);
+        unit = cell.substr(open + 1, close - open - 1);
+    } else {
+        name = cell;
+        unit.clear();
+    }
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+}
+
+double parse_cell(const std::string& s)
+{
+    if (s == "NaN" || s == "nan") return std::nan("");
+    char* end = nullptr;
+    double v = std::strtod(s.c_str(), &end);
+    return end == s.c_str() ? std::nan("") : v;
+}
+
+std::string quote(const std::string& s)
+{
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+void run_gnuplot(const fs::path& script)
+{
+    std::string cmd = "gnuplot " + quote(script.string()) + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) throw SimulationError("plot: cannot start gnuplot");
+    std::string out;
+    char buf[512];
+    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    int status = pclose(p);
+    if (status != 0) {
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+            throw SimulationError("plot: gnuplot is not installed (Debian package gnuplot-nox)");
+        throw SimulationError("plot: gnuplot failed on " + script.string() + ": " + out);
+    }
+}
+
+// Data file: time and the selected columns, with gaps for non-finite values.
+void write_data(const fs::path& file, const ResultsTable& table, const std::vector<int>& columns)
+{
+    std::ofstream out(file);
+    out.precision(12);
+    for (const auto& row : table.rows) {
+        out << row[0];
+        for (int c : columns) {
+            double v = c < static_cast<int>(row.size()) ? row[c] : std::nan("");
+            if (std::isfinite(v))
+                out << ' ' << v;
+            else
+                out << " NaN";
+        }
+        out << '\n';
+    }
+}
+
+fs::path time_plot(const fs::path& dir, const ResultsTable& table, const std::string& file,
+                   const std::string& title, const std::string& ylabel, const std::vector<std::string>& signals)
+{
+    std::vector<int> columns;
+    for (const auto& s : signals) {
+        int c = table.column(s);
+        if (c < 0) throw SimulationError("plot " + file + ": no logged signal \"" + s + "\"");
+        columns.push_back(c);
+    }
+    const fs::path stem = dir / "plots";
+    fs::create_directories(stem);
+    const fs::path data = stem / (fs::path(file).stem().string() + ".dat");
+    const fs::path script = stem / (fs::path(file).stem().string() + ".gp");
+    const fs::path png = dir / file;
+    write_data(data, table, columns);
+    std::ofstream gp(script);
+    gp << "set terminal pngcairo size 1000,600 noenhanced\n"
+       << "set output " << quote(png.string()) << "\n"
+       << "set title " << quote(title) << "\n"
+       << "set xlabel \"time [s]\"\nset ylabel " << quote(ylabel) << "\n"
+       << "set grid\nset key outside right top\nset datafile missing \"NaN\"\n"
+       << "plot ";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i) gp << ", ";
+        gp << quote(data.string()) << " using 1:" << i + 2 << " with lines lw 2 title " << quote(signals[i]);
+    }
+    gp << "\n";
+    gp.close();
+    run_gnuplot(script);
+    return png;
+}
+
+using PropsFn = double (*)(const char*, const char*, double, const char*, double, const char*);
+
+PropsFn property_entry(const fs::path& run_dir)
+{
+    const fs::path lib = run_dir / "Tarvex_files" / "libCoolProp.so";
+    void* h = dlopen(fs::absolute(lib).c_str(), RTLD_LAZY | RTLD_LOCAL);
+    if (!h) throw SimulationError("plot: cannot load the property library " + lib.string());
+    auto fn = reinterpret_cast<PropsFn>(dlsym(h, "PropsSI"));
+    if (!fn) throw SimulationError("plot: the property library " + lib.string() + " has no PropsSI");
+    return fn;  // kept loaded for the rest of the process
+}
+
+fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spec)
+{
+    const std::string fluid = spec.at("fluid").get<std::string>();
+    const std::string file = spec.value("file", std::string("ph_diagram.png"));
+    const auto& points = spec.at("points");
+    PropsFn props = property_entry(dir);
+
+    // Pressures of the cycle decide the range of the dome drawn.
+    double pmin = INFINITY, pmax = 0;
+    for (const auto& row : table.rows)
+        for (const auto& pt : points) {
+            int c = table.column(pt[0].get<std::string>());
+            if (c >= 0 && std::isfinite(row[c]) && row[c] > 0) {
+                pmin = std::min(pmin, row[c]);
+                pmax = std::max(pmax, row[c]);
+            }
+        }
+    if (!(pmax > 0)) throw SimulationError("plot " + file + ": no finite pressure among the state points");
+
+    const fs::path stem = dir / "plots";
+    fs::create_directories(stem);
+    const fs::path dome = stem / "ph_dome.dat";
+    {
+        std::ofstream out(dome);
+        out.precision(10);
+        std::vector<std::pair<double, double>> liquid, vapour;
+        const double lo = 0.3 * pmin, hi = 3.0 * pmax;
+        for (int i = 0; i <= 200; ++i) {
+            double p = lo * std::pow(hi / lo, i / 200.0);
+            double hf = props("H", "P", p, "Q", 0, fluid.c_str());
+            double hg = props("H", "P", p, "Q", 1, fluid.c_str());
+            if (!std::isfinite(hf) || !std::isfinite(hg) || hf == HUGE_VAL || hg == HUGE_VAL) continue;
+            liquid.emplace_back(hf, p);
+            vapour.emplace_back(hg, p);
+        }
+        if (liquid.empty()) throw SimulationError("plot " + file + ": no saturation states of " + fluid);
+        for (const auto& [h, p] : liquid) out << h / 1000 << ' ' << p / 1e5 << '\n';
+        for (auto it = vapour.rbegin(); it != vapour.rend(); ++it) out << it->first / 1000 << ' ' << it->second / 1e5 << '\n';
+    }
+
+    // State points at the chosen times (closed polygon), default: the end.
+    std::vector<double> times;
+    if (spec.contains("times"))
+        for (const auto& t : spec["times"]) times.push_back(t.get<double>());
+    if (times.empty()) times.push_back(table.rows.back()[0]);
+    std::vector<fs::path> cycles;
+    for (double t : times) {
+        const std::vector<double>* row = &table.rows.back();
+        for (const auto& r : table.rows)
+            if (r[0] <= t) row = &r;
+        const fs::path data = stem / ("ph_cycle_" + std::to_string(cycles.size()) + ".dat");
+        std::ofstream out(data);
+        out.precision(10);
+        for (std::size_t k = 0; k <= points.size(); ++k) {
+            const auto& pt = points[k % points.size()];
+            int cp = table.column(pt[0].get<std::string>()), ch = table.column(pt[1].get<std::string>());
+            if (cp < 0 || ch < 0) throw SimulationError("plot " + file + ": unknown state-point signal");
+            out << (*row)[ch] / 1000 << ' ' << (*row)[cp] / 1e5 << '\n';
+        }
+        cycles.push_back(data);
+    }
+
+    const fs::path script = stem / "ph_diagram.gp";
+    const fs::path png = dir / file;
+    std::ofstream gp(script);
+    gp << "set terminal pngcairo size 1000,700 noenhanced\n"
+       << "set output " << quote(png.string()) << "\n"
+       << "set title " << quote("Pressure-enthalpy diagram, " + fluid) << "\n"
+       << "set xlabel \"h [kJ/kg]\"\nset ylabel \"p [bar]\"\nset logscale y\nset grid\n"
+       << "set key outside right top\nset datafile missing \"NaN\"\n"
+       << "plot " << quote(dome.string()) << " using 1:2 with lines lw 2 lc rgb \"black\" title \"saturation\"";
+    for (std::size_t i = 0; i < cycles.size(); ++i) {
+        char label[64];
+        std::snprintf(label, sizeof label, "cycle at t = %g s", times[i]);
+        gp << ", " << quote(cycles[i].string()) << " using 1:2 with linespoints lw 2 pt 7 title " << quote(label);
+    }
+    gp << "\n";
+    gp.close();
+    run_gnuplot(script);
+    return png;
+}
+
+}  // namespace
+
+ResultsTable read_results(const fs::path& csv)
+{
+    std::ifstream in(csv);
+    if (!in) throw SimulationError("plot: cannot read " + csv.string());
+    ResultsTable table;
+    std::string line;
+    if (!std::getline(in, line)) throw SimulationError("plot: " + csv.string() + " is empty");
+    for (const auto& cell : split_csv_line(line)) {
+        std::string name, unit;
+        split_header(cell, name, unit);
+        table.names.push_back(name);
+        table.units.push_back(unit);
+    }
+    while (std::getline(in, line)) {
+        if (line.empty()) continue;
+        std::vector<double> row;
+        for (const auto& cell : split_csv_line(line)) row.push_back(parse_cell(cell));
+        row.resize(table.names.size(), std::nan(""));
+        table.rows.push_back(std::move(row));
+    }
+    if (table.rows.empty()) throw SimulationError("plot: " + csv.string() + " holds no results");
+    return table;
+}
+
+void validate_plot_spec(const json& spec, const std::vector<std::string>& logged, const std::string& where)
+{
+    auto known = [&](const json& v, const std::string& at) {
+        if (!v.is_string()) throw SimulationError(where + at + ": expected a signal name");
+        if (std::find(logged.begin(), logged.end(), v.get<std::string>()) == logged.end())
+            throw SimulationError(where + at + ": \"" + v.get<std::string>() + "\" is not a logged signal");
+    };
+    if (!spec.is_object()) throw SimulationError(where + ": must be an object");
+    for (auto it = spec.begin(); it != spec.end(); ++it)
+        if (it.key() != "time" && it.key() != "ph" && it.key() != "comment")
+            throw SimulationError(where + "." + it.key() + ": unknown key (allowed: time, ph, comment)");
+    if (spec.contains("time")) {
+        if (!spec["time"].is_array()) throw SimulationError(where + ".time: must be an array");
+        for (std::size_t i = 0; i < spec["time"].size(); ++i) {
+            const auto& p = spec["time"][i];
+            const std::string at = ".time[" + std::to_string(i) + "]";
+            if (!p.is_object() || !p.contains("file") || !p.contains("signals") || !p["signals"].is_array())
+                throw SimulationError(where + at + ": needs \"file\" and \"signals\"");
+            for (const auto& s : p["signals"]) known(s, at + ".signals");
+        }
+    }
+    if (spec.contains("ph")) {
+        const auto& ph = spec["ph"];
+        if (!ph.is_object() || !ph.contains("fluid") || !ph.contains("points") || !ph["points"].is_array() ||
+            ph["points"].empty())
+            throw SimulationError(where + ".ph: needs \"fluid\" and a non-empty \"points\" array");
+        for (const auto& pt : ph["points"]) {
+            if (!pt.is_array() || pt.size() != 2)
+                throw SimulationError(where + ".ph.points: each point is [pressure signal, enthalpy signal]");
+            known(pt[0], ".ph.points");
+            known(pt[1], ".ph.points");
+        }
+    }
+}
+
+std::vector<fs::path> make_plots(const fs::path& run_dir)
+{
+    ResultsTable table = read_results(run_dir / "results.csv");
+    json spec = json::object();
+    if (fs::exists(run_dir / "plots.json")) {
+        std::ifstream in(run_dir / "plots.json");
+        try {
+            spec = json::parse(in);
+        } catch (const json::exception& e) {
+            throw SimulationError("plot: " + (run_dir / "plots.json").string() + ": " + e.what());
+        }
+        std::vector<std::string> logged(table.names.begin() + 1, table.names.end());
+        validate_plot_spec(spec, logged, (run_dir / "plots.json").string());
+    }
+
+    std::vector<fs::path> written;
+    if (spec.contains("time")) {
+        for (const auto& p : spec["time"]) {
+            std::vector<std::string> signals;
+            for (const auto& s : p["signals"]) signals.push_back(s.get<std::string>());
+            written.push_back(time_plot(run_dir, table, p["file"].get<std::string>(),
+                                        p.value("title", std::string()), p.value("ylabel", std::string()), signals));
+        }
+    } else {
+        // One plot per unit, every signal of that unit.
+        std::map<std::string, std::vector<std::string>> by_unit;
+        for (std::size_t i = 1; i < table.names.size(); ++i) by_unit[table.units[i]].push_back(table.names[i]);
+        int n = 0;
+        for (const auto& [unit, signals] : by_unit) {
+            std::string file = "signals_" + std::to_string(n++) + ".png";
+            written.push_back(time_plot(run_dir, table, file, unit.empty() ? "signals" : "signals in " + unit,
+                                        unit, signals));
+        }
+    }
+    if (spec.contains("ph")) written.push_back(ph_plot(run_dir, table, spec["ph"]));
+    return written;
+}
+
+}  // namespace cyclesim

@@ -1,0 +1,130 @@
+#include "run_directory.h"
+
+#include "errors.h"
+
+#include <dlfcn.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace cyclesim {
+
+namespace fs = std::filesystem;
+
+fs::path default_property_library()
+{
+    std::error_code ec;
+    auto self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) return self.parent_path().parent_path() / "lib" / "libfluidprops.so";
+    return fs::path("lib") / "libfluidprops.so";
+}
+
+std::vector<std::string> prepare_run_directory(const fs::path& dir, const fs::path& library)
+{
+    std::vector<std::string> notes;
+    std::error_code ec;
+    fs::create_directories(dir / "Tarvex_files", ec);
+    if (ec) throw SimulationError("cannot create the run directory " + (dir / "Tarvex_files").string() + ": " + ec.message());
+    const fs::path link = dir / "Tarvex_files" / "libCoolProp.so";
+    if (fs::symlink_status(link).type() != fs::file_type::not_found) {
+        notes.push_back("kept the existing property library " + link.string() +
+                        (fs::is_symlink(link) ? " -> " + fs::read_symlink(link).string() : std::string()));
+        return notes;
+    }
+    const fs::path target = fs::absolute(library);
+    if (!fs::exists(target)) {
+        notes.push_back("warning: property library " + target.string() + " not found; blocks that need one will fail");
+        return notes;
+    }
+    fs::create_symlink(target, link, ec);
+    if (ec) throw SimulationError("cannot link " + link.string() + " to " + target.string() + ": " + ec.message());
+    notes.push_back("property library " + link.string() + " -> " + target.string());
+    return notes;
+}
+
+std::string property_library_message(const fs::path& dir)
+{
+    const fs::path lib = fs::absolute(dir / "Tarvex_files" / "libCoolProp.so");
+    // Only a library the blocks have loaded can hold a message about this run.
+    void* handle = dlopen(lib.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD);
+    if (!handle) return {};
+    using Getter = long (*)(const char*, char*, int);
+    auto get = reinterpret_cast<Getter>(dlsym(handle, "get_global_param_string"));
+    std::string out;
+    if (get) {
+        char buf[2000] = {0};
+        if (get("errstring", buf, static_cast<int>(sizeof buf)) >= 0) {
+            buf[sizeof buf - 1] = '\0';
+            out = buf;
+        }
+    }
+    dlclose(handle);
+    return out;
+}
+
+ResultsWriter::ResultsWriter(const fs::path& file, const std::vector<std::string>& names,
+                             const std::vector<std::string>& units)
+{
+    file_ = std::fopen(file.c_str(), "w");
+    if (!file_) throw SimulationError("cannot write " + file.string() + ": " + std::strerror(errno));
+    std::fputs("time [s]", file_);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::fprintf(file_, ",%s", names[i].c_str());
+        if (i < units.size() && !units[i].empty()) std::fprintf(file_, " [%s]", units[i].c_str());
+    }
+    std::fputc('\n', file_);
+    std::fflush(file_);
+}
+
+ResultsWriter::~ResultsWriter()
+{
+    if (file_) std::fclose(file_);
+}
+
+void ResultsWriter::write(double t, const std::vector<double>& values)
+{
+    std::fprintf(file_, "%.12g", t);
+    for (double v : values) std::fprintf(file_, ",%.12g", v);
+    std::fputc('\n', file_);
+    std::fflush(file_);
+}
+
+RunLog::RunLog(const fs::path& file)
+{
+    file_ = std::fopen(file.c_str(), "w");
+    if (!file_) throw SimulationError("cannot write " + file.string() + ": " + std::strerror(errno));
+}
+
+RunLog::~RunLog()
+{
+    if (file_) std::fclose(file_);
+}
+
+void RunLog::write(const std::string& text)
+{
+    std::fputs(text.c_str(), file_);
+    std::fflush(file_);
+}
+
+WorkingDirectory::WorkingDirectory(const fs::path& dir)
+{
+    previous_ = fs::current_path();
+    std::error_code ec;
+    fs::current_path(dir, ec);
+    if (ec) throw SimulationError("cannot enter " + dir.string() + ": " + ec.message());
+}
+
+WorkingDirectory::~WorkingDirectory()
+{
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+}
+
+void write_json_file(const fs::path& file, const nlohmann::json& value)
+{
+    std::ofstream out(file);
+    if (!out) throw SimulationError("cannot write " + file.string());
+    out << value.dump(2) << '\n';
+}
+
+}  // namespace cyclesim

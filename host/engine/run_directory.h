@@ -1,0 +1,74 @@
+// The run directory: results.csv, run.log, summary.json and the
+// Tarvex_files/libCoolProp.so link through which the blocks find the property
+// library. The blocks run with it as their working directory.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace cyclesim {
+
+// Our property library, found next to the program like the plug-ins:
+// <build>/lib/libfluidprops.so for <build>/bin/cyclesim.
+std::filesystem::path default_property_library();
+
+// Creates `dir` and Tarvex_files/libCoolProp.so linking to `library`. An
+// existing file or link there is kept. Returns notes for the run log (a kept
+// link, a missing library).
+std::vector<std::string> prepare_run_directory(const std::filesystem::path& dir,
+                                               const std::filesystem::path& library);
+
+// The property library's own last error message, if the library behind
+// dir/Tarvex_files/libCoolProp.so is loaded in this process and exports
+// get_global_param_string; empty otherwise.
+std::string property_library_message(const std::filesystem::path& dir);
+
+// results.csv: "time [s]" and one "name [unit]" column per logged signal;
+// every row is flushed at once so that a run that stops early keeps its rows.
+class ResultsWriter {
+public:
+    ResultsWriter(const std::filesystem::path& file, const std::vector<std::string>& names,
+                  const std::vector<std::string>& units);
+    ~ResultsWriter();
+    ResultsWriter(const ResultsWriter&) = delete;
+    ResultsWriter& operator=(const ResultsWriter&) = delete;
+    void write(double t, const std::vector<double>& values);
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
+// run.log, line-buffered by hand (flushed at every write).
+class RunLog {
+public:
+    explicit RunLog(const std::filesystem::path& file);
+    ~RunLog();
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
+    void write(const std::string& text);
+    void line(const std::string& text) { write(text + "\n"); }
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
+// Makes `dir` the working directory for the object's lifetime.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const std::filesystem::path& dir);
+    ~WorkingDirectory();
+    WorkingDirectory(const WorkingDirectory&) = delete;
+    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+void write_json_file(const std::filesystem::path& file, const nlohmann::json& value);
+
+}  // namespace cyclesim

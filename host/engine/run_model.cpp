@@ -1,0 +1,200 @@
+#include "run_model.h"
+
+#include "errors.h"
+#include "run_directory.h"
+
+extern "C" {
+#include "sfun_runtime.h"
+}
+
+#include <chrono>
+#include <cstdio>
+
+namespace cyclesim {
+
+namespace {
+
+struct PrintTarget {
+    RunLog* log;
+    bool echo;
+};
+
+void print_sink(const char* text, void* context)
+{
+    auto* target = static_cast<PrintTarget*>(context);
+    target->log->write(text);
+    if (target->echo) std::fputs(text, stderr);
+}
+
+// Installs the run's sink for block prints and restores the default after.
+class ScopedPrintSink {
+public:
+    explicit ScopedPrintSink(PrintTarget* target) { sfun_set_print_sink(&print_sink, target); }
+    ~ScopedPrintSink() { sfun_set_print_sink(nullptr, nullptr); }
+    ScopedPrintSink(const ScopedPrintSink&) = delete;
+    ScopedPrintSink& operator=(const ScopedPrintSink&) = delete;
+};
+
+class RunRecorder final : public RunObserver {
+public:
+    RunRecorder(ResultsWriter& results, const std::filesystem::path& run_dir, const SolverSpec& solver, bool progress)
+        : results_(results), run_dir_(run_dir), solver_(solver), progress_(progress)
+    {
+    }
+
+    void on_log(double t, const std::vector<double>& values) override
+    {
+        results_.write(t, values);
+        last_row_ = values;
+    }
+
+    void on_progress(double t, const RunStatistics& stats) override
+    {
+        if (!progress_) return;
+        auto now = std::chrono::steady_clock::now();
+        if (shown_ && now - last_shown_ < std::chrono::milliseconds(200) && t < solver_.stop_time) return;
+        last_shown_ = now;
+        shown_ = true;
+        double span = solver_.stop_time - solver_.start_time;
+        double pct = span > 0 ? 100.0 * (t - solver_.start_time) / span : 100.0;
+        double wall = std::chrono::duration<double>(now - started_).count();
+        std::fprintf(stderr, "\rt = %-12.6g %5.1f %%   wall %7.1f s   steps %ld   ", t, pct, wall, stats.major_steps);
+        std::fflush(stderr);
+    }
+
+    void finish_progress()
+    {
+        if (shown_) std::fputc('\n', stderr);
+    }
+
+    std::string explain_failure() override
+    {
+        std::string msg = property_library_message(run_dir_);
+        return msg.empty() ? msg : "property library: " + msg;
+    }
+
+    const std::vector<double>& last_row() const { return last_row_; }
+
+private:
+    ResultsWriter& results_;
+    std::filesystem::path run_dir_;
+    SolverSpec solver_;
+    bool progress_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now(), last_shown_;
+    std::vector<double> last_row_;
+};
+
+nlohmann::json statistics_json(const RunStatistics& s)
+{
+    return {
+        {"major_steps", s.major_steps},
+        {"rhs_evaluations", s.rhs_evaluations},
+        {"integrator_steps", s.integrator_steps},
+        {"error_test_failures", s.error_test_failures},
+        {"nonlinear_iterations", s.nonlinear_iterations},
+        {"nonlinear_convergence_failures", s.nonlinear_convergence_failures},
+        {"jacobian_evaluations", s.jacobian_evaluations},
+        {"restarts", s.restarts},
+        {"loop_solves", s.loop_solves},
+        {"loop_iterations", s.loop_iterations},
+        {"loop_residual_evaluations", s.loop_residual_evaluations},
+        {"logged_rows", s.logged_rows},
+        {"last_step_size", s.last_step_size},
+    };
+}
+
+}  // namespace
+
+RunOutcome run_model(const RunOptions& options)
+{
+    RunOutcome outcome;
+    std::unique_ptr<Simulation> sim;
+    std::unique_ptr<PluginRegistry> registry;
+    ModelSpec spec;
+    try {
+        spec = load_model(options.model, ModelOverrides{options.stop_time, options.sets});
+        registry = std::make_unique<PluginRegistry>(options.blocks_dir);
+        sim = std::make_unique<Simulation>(spec, *registry);
+    } catch (const std::exception& e) {
+        outcome.message = e.what();
+        return outcome;
+    }
+
+    const auto wall_start = std::chrono::steady_clock::now();
+    std::filesystem::path dir = options.run_dir ? *options.run_dir : std::filesystem::path("out") / spec.name;
+    try {
+        dir = std::filesystem::absolute(dir);
+        auto notes = prepare_run_directory(dir, options.props ? *options.props : default_property_library());
+        outcome.run_dir = dir;
+        RunLog log(dir / "run.log");
+        log.line("model " + spec.name + " (" + std::filesystem::absolute(spec.file).string() + ")");
+        for (const auto& s : options.sets) log.line("--set " + s);
+        for (const auto& w : spec.warnings) log.line("warning: " + w);
+        for (const auto& n : notes) log.line(n);
+        for (const auto& l : sim->loops()) log.line(l);
+        const SolverSpec& sv = spec.solver;
+        char line[256];
+        std::snprintf(line, sizeof line, "solver %s, rtol %g, atol %g, t = %g .. %g, max step %g, output interval %g",
+                      sv.method == Method::BDF ? "BDF" : "Adams", sv.rtol, sv.atol, sv.start_time, sv.stop_time,
+                      sv.max_step, sv.output_interval);
+        log.line(line);
+
+        ResultsWriter results(dir / "results.csv", sim->log_names(), sim->log_units());
+        RunRecorder recorder(results, dir, sv, options.progress);
+        PrintTarget target{&log, options.echo_prints};
+        try {
+            ScopedPrintSink sink(&target);
+            WorkingDirectory wd(dir);
+            sim->run(recorder);
+            outcome.ok = true;
+        } catch (const std::exception& e) {
+            outcome.message = e.what();
+        }
+        recorder.finish_progress();
+        outcome.stats = sim->statistics();
+        outcome.final_time = sim->time();
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
+
+        const auto& st = outcome.stats;
+        std::snprintf(line, sizeof line,
+                      "statistics: %ld major steps, %ld RHS evaluations, %ld error test failures, %ld Newton iterations, "
+                      "%ld convergence failures, %ld Jacobians, %ld restarts; loops: %ld solves, %ld iterations, "
+                      "%ld residual evaluations; wall %.3f s",
+                      st.major_steps, st.rhs_evaluations, st.error_test_failures, st.nonlinear_iterations,
+                      st.nonlinear_convergence_failures, st.jacobian_evaluations, st.restarts, st.loop_solves,
+                      st.loop_iterations, st.loop_residual_evaluations, wall);
+        log.line(line);
+        log.line(outcome.ok ? "completed at t = " + std::to_string(outcome.final_time) : "error: " + outcome.message);
+
+        nlohmann::json summary;
+        summary["model"] = spec.name;
+        summary["model_file"] = std::filesystem::absolute(spec.file).string();
+        summary["status"] = outcome.ok ? "completed" : "failed";
+        if (!outcome.ok) summary["message"] = outcome.message;
+        summary["start_time"] = sv.start_time;
+        summary["stop_time"] = sv.stop_time;
+        summary["final_time"] = outcome.final_time;
+        summary["method"] = sv.method == Method::BDF ? "BDF" : "Adams";
+        summary["rtol"] = sv.rtol;
+        summary["atol"] = sv.atol;
+        summary["wall_time_s"] = wall;
+        summary["statistics"] = statistics_json(st);
+        summary["steps"] = st.major_steps;
+        summary["rhs_evaluations"] = st.rhs_evaluations;
+        summary["loop_iterations"] = st.loop_iterations;
+        summary["loops"] = sim->loops();
+        nlohmann::json finals = nlohmann::json::object();
+        const auto names = sim->log_names();
+        for (std::size_t i = 0; i < names.size() && i < recorder.last_row().size(); ++i)
+            finals[names[i]] = recorder.last_row()[i];
+        summary["final_values"] = finals;
+        write_json_file(dir / "summary.json", summary);
+    } catch (const std::exception& e) {
+        if (outcome.message.empty()) outcome.message = e.what();
+        outcome.ok = false;
+    }
+    return outcome;
+}
+
+}  // namespace cyclesim

@@ -1,0 +1,37 @@
+// One run of a model file into a run directory: what `cyclesim run` does.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model_file.h"
+#include "simulation.h"
+
+namespace cyclesim {
+
+struct RunOptions {
+    std::filesystem::path model;
+    std::optional<std::filesystem::path> run_dir;   // default: out/<model name>
+    std::optional<double> stop_time;
+    std::optional<std::filesystem::path> props;     // default: default_property_library()
+    std::vector<std::string> sets;                  // BLOCK.PARAM[.FIELD]=VALUE
+    std::filesystem::path blocks_dir;               // plug-in folder
+    bool progress = false;                          // progress line on standard error
+    bool echo_prints = true;                        // block prints on standard error as well as run.log
+};
+
+struct RunOutcome {
+    bool ok = false;
+    std::string message;                 // the failure, empty on success
+    std::filesystem::path run_dir;       // empty when the model could not be built
+    RunStatistics stats;
+    double final_time = 0.0;
+};
+
+// Never throws for a model or run failure: the outcome carries the message.
+// A model that cannot be read or built gets no run directory.
+RunOutcome run_model(const RunOptions& options);
+
+}  // namespace cyclesim

@@ -1,0 +1,89 @@
+// The simulator: a variable-step host for S-function blocks.
+//
+// Construction builds the model: blocks (plug-ins and built-ins) with their
+// sizes, sample times and parameter checks, the wiring, the execution order
+// and the algebraic loops. run() then follows the host contract:
+//
+//   start and initial conditions of every block;
+//   at each major step t:  outputs of all blocks in dependency order (loops
+//                          solved), logging, update, derivatives;
+//   between major steps:   CVODE advances the continuous states of all blocks
+//                          together; every right-hand-side evaluation is a
+//                          minor step: outputs, then derivatives;
+//   terminate every block, at the end and on every error.
+//
+// CVODE owns the state vector. Before every evaluation the blocks' states are
+// overwritten from it, so a block that alters its states in a minor step
+// changes nothing; a change made at a major step (in outputs, update or the
+// derivatives call of that step) is taken over and the integrator restarts
+// from the new states. It also restarts after a change of a block's discrete
+// states (a mode switch) and at every source breakpoint (step time, table
+// row), so that no integration step spans a discontinuity. The integrator
+// stops exactly at the output times.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model_file.h"
+#include "plugin_library.h"
+
+namespace cyclesim {
+
+struct RunStatistics {
+    long major_steps = 0;         // major time steps, the initial one included
+    long rhs_evaluations = 0;     // right-hand-side evaluations (minor steps), difference Jacobians included
+    long integrator_steps = 0;    // CVODE internal steps
+    long error_test_failures = 0;
+    long nonlinear_iterations = 0;
+    long nonlinear_convergence_failures = 0;
+    long jacobian_evaluations = 0;
+    long restarts = 0;            // CVodeReInit after a state change or a breakpoint
+    long loop_solves = 0;
+    long loop_iterations = 0;     // Newton iterations over all loop solves
+    long loop_residual_evaluations = 0;
+    long logged_rows = 0;
+    double last_step_size = 0.0;
+};
+
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    virtual void on_log(double /*t*/, const std::vector<double>& /*values*/) {}
+    virtual void on_progress(double /*t*/, const RunStatistics& /*stats*/) {}
+    // Called on a failure while the blocks are still loaded (before they are
+    // terminated): extra text for the message, e.g. the property library's
+    // own last message.
+    virtual std::string explain_failure() { return {}; }
+};
+
+class Simulation {
+public:
+    // Throws SimulationError (unknown plug-in, bad parameter, wrong width,
+    // unconnected input, ...).
+    Simulation(ModelSpec model, PluginRegistry& registry);
+    ~Simulation();
+    Simulation(const Simulation&) = delete;
+    Simulation& operator=(const Simulation&) = delete;
+
+    // Runs from start to stop time. Throws SimulationError on failure, with
+    // every block terminated and everything logged so far passed on.
+    void run(RunObserver& observer);
+
+    const ModelSpec& model() const;
+    const RunStatistics& statistics() const;
+    double time() const;  // time of the latest major step
+    int num_states() const;
+    // One line per algebraic loop: its blocks and tear signals.
+    std::vector<std::string> loops() const;
+    std::vector<std::string> log_names() const;
+    std::vector<std::string> log_units() const;
+
+    struct Impl;  // implementation (solver glue reaches it from C callbacks)
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace cyclesim

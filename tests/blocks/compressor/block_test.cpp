@@ -1,0 +1,168 @@
+// The Compressor plug-in driven through the host, with the analytic stand-in
+// or the real property library behind a query counter.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "block_instance.h"
+#include "counting_props.h"
+#include "errors.h"
+#include "evaluate.h"
+#include "test_workdir.h"
+
+using nlohmann::json;
+
+namespace {
+
+std::filesystem::path counting_library() { return testsupport::build_dir() / "testlib" / "libcompressor_counting_props.so"; }
+
+class CompressorBlock : public ::testing::Test {
+protected:
+    testsupport::ScopedWorkdir wd{counting_library()};
+    cyclesim::PluginRegistry registry{testsupport::blocks_dir()};
+
+    void use(const std::filesystem::path& library) { ASSERT_TRUE(counting_props_use(library.c_str())); }
+    json eval(const json& params, const json& inputs)
+    {
+        cyclesim::EvaluationRequest request;
+        request.block = "Compressor";
+        request.params = params;
+        request.inputs = inputs;
+        return cyclesim::evaluate_block(registry, request);
+    }
+    // Message of the error the evaluation must stop with.
+    std::string failure(const json& params, const json& inputs)
+    {
+        try {
+            eval(params, inputs);
+        } catch (const cyclesim::SimulationError& e) {
+            return e.what();
+        }
+        ADD_FAILURE() << "no error for " << params << " / " << inputs;
+        return "";
+    }
+
+    // Checks one output call against the model's equations, with properties
+    // taken from the library behind the counter.
+    void expect_physics(const json& params, const json& in)
+    {
+        const json out = eval(params, in)["outputs"][0];
+        const json& k = params[0];
+        const std::string f = params[1];
+        const char* r = f.c_str();
+        const double N = in[0][0], pdesc = in[0][1], m = in[0][2], hasp = in[0][3], T_sur = in[0][4];
+        const double pasp = out[0], hdesc = out[1], W = out[2];
+
+        // The returned suction pressure delivers the demanded flow.
+        const double k_inv = PropsSI("O", "P", pasp, "Q", 1, r) / PropsSI("C", "P", pasp, "Q", 1, r);
+        const double eta_v = 1.0 - double(k["c"]) * (std::pow(pdesc / pasp, k_inv) - 1.0);
+        const double flow = double(k["St"]) * eta_v * N * PropsSI("D", "P", pasp, "H", hasp, r);
+        EXPECT_LT(std::fabs(flow - m) / m, 1e-6);
+
+        // Power from the isentropic enthalpy rise; shell energy balance.
+        const double h_s = PropsSI("H", "P", pdesc, "S", PropsSI("S", "P", pasp, "H", hasp, r), r);
+        const double T_s = (h_s - PropsSI("H", "P", pdesc, "Q", 1, r)) / PropsSI("C", "P", pdesc, "Q", 1, r) +
+                           PropsSI("T", "P", pdesc, "Q", 1, r);
+        EXPECT_NEAR(W, double(k["a"]) + double(k["b"]) * m * (h_s - hasp), 1e-9 * W);
+        EXPECT_NEAR(hdesc, hasp + (W - double(k["UA_vsc"]) * (T_s - T_sur)) / m, 1e-9 * hdesc);
+    }
+};
+
+const json analytic_params = json::array({{{"a", 50.0}, {"b", 1.2}, {"c", 0.04}, {"St", 1e-5}, {"UA_vsc", 1.5}},
+                                          "Analytic", 3.0e5});
+const json analytic_inputs = json::array({{50.0, 1.2e6, 0.006, 4.0e5, 298.0}});
+
+TEST_F(CompressorBlock, OutputsFollowFlowPowerAndEnergyBalanceWithAnalyticFluid)
+{
+    use(testsupport::analytic_library());
+    expect_physics(analytic_params, analytic_inputs);
+}
+
+TEST_F(CompressorBlock, OutputsFollowFlowPowerAndEnergyBalanceForR134a)
+{
+    if (!std::filesystem::exists(testsupport::real_library())) GTEST_SKIP() << "real property library not built";
+    use(testsupport::real_library());
+    expect_physics(json::array({{{"a", 50.0}, {"b", 1.2}, {"c", 0.04}, {"St", 9e-6}, {"UA_vsc", 1.0}}, "R134a", 2.8e5}),
+                   json::array({{50.0, 1.2e6, 0.0056, 4.03e5, 298.0}}));
+}
+
+TEST_F(CompressorBlock, RefusesUnreadableParametersNamingThem)
+{
+    use(testsupport::analytic_library());
+    const std::vector<std::pair<std::function<void(json&)>, std::vector<std::string>>> cases{
+        {[](json& p) { p[0].erase("St"); }, {"parameter 1", "\"St\""}},
+        {[](json& p) { p[1] = 134; }, {"parameter 2", "refrigerant name"}},
+        {[](json& p) { p[2] = "3e5"; }, {"parameter 3", "real number"}},
+        {[](json& p) { p[2] = -1.0; }, {"parameter 3", "positive"}}};
+    for (const auto& [spoil, words] : cases) {
+        json params = analytic_params;
+        spoil(params);
+        const std::string msg = failure(params, analytic_inputs);
+        for (const auto& w : words) EXPECT_NE(msg.find(w), std::string::npos) << msg;
+    }
+
+    // A host that skips the parameter check still gets an error, not a crash,
+    // from the output call.
+    double in[5] = {50.0, 1.2e6, 0.006, 4.0e5, 298.0};
+    json no_st = analytic_params;
+    no_st[0].erase("St");
+    cyclesim::BlockInstance b(registry.load("Compressor"), "comp", cyclesim::dialog_from_json(no_st, "comp"));
+    b.initialize_sizes();
+    for (int e = 0; e < 5; ++e) b.connect_input(0, e, &in[e]);
+    b.initialize_sample_times();
+    b.start();
+    b.initialize_conditions();
+    try {
+        b.outputs(0.0, true);
+        ADD_FAILURE() << "output call read a missing field";
+    } catch (const cyclesim::SimulationError& e) {
+        EXPECT_NE(std::string(e.what()).find("\"St\""), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(CompressorBlock, UnsolvableOperatingPointStopsTheRunInsteadOfPublishingMinusOne)
+{
+    use(testsupport::analytic_library());
+    // Standing compressor: no suction pressure delivers any flow.
+    json standing = analytic_inputs;
+    standing[0][0] = 0.0;
+    const std::string msg = failure(analytic_params, standing);
+    EXPECT_NE(msg.find("no suction pressure"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("Compressor"), std::string::npos) << msg;
+
+    // No demanded flow: refused before any query.
+    for (double m : {0.0, -0.001}) {
+        json in = analytic_inputs;
+        in[0][2] = m;
+        counting_props_reset();
+        EXPECT_NE(failure(analytic_params, in).find("mass flow"), std::string::npos);
+        EXPECT_EQ(counting_props_count(), 0);
+    }
+}
+
+TEST_F(CompressorBlock, MatchesReferencePointsWithRealLibrary)
+{
+    const auto file = testsupport::shared_dir() / "reference" / "blocks" / "Compressor.json";
+    if (!testsupport::shared_available() || !std::filesystem::exists(file)) GTEST_SKIP() << "no reference data";
+    if (!std::filesystem::exists(testsupport::real_library())) GTEST_SKIP() << "real property library not built";
+    use(testsupport::real_library());
+    const json ref = json::parse(std::ifstream(file));
+    for (const json& point : ref["points"]) {
+        counting_props_reset();
+        const json got = eval(point["params"], point["inputs"]);
+        EXPECT_EQ(counting_props_count(), point["queries"].get<long>()) << point["inputs"];
+        for (int i = 0; i < 3; ++i) {
+            const double want = point["outputs"][0][i];
+            EXPECT_NEAR(double(got["outputs"][0][i]), want, 1e-6 * std::fabs(want)) << "element " << i;
+        }
+        EXPECT_EQ(double(got["rwork"][0]), double(point["params"][2]));  // the dialog's guess, kept
+    }
+}
+
+}  // namespace

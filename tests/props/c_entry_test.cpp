@@ -1,0 +1,88 @@
+// The shared library as the blocks use it: loaded with dlopen from
+// Tarvex_files/libCoolProp.so, only the C entry points visible.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using PropsFn = double (*)(const char*, const char*, double, const char*, double, const char*);
+using ParamFn = long (*)(const char*, char*, int);
+
+class CEntry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string path = std::string(CYCLESIM_BUILD_DIR) + "/Tarvex_files/libCoolProp.so";
+        handle_ = dlopen(path.c_str(), RTLD_LAZY);
+        ASSERT_NE(handle_, nullptr) << dlerror();
+        props_ = reinterpret_cast<PropsFn>(dlsym(handle_, "PropsSI"));
+        param_ = reinterpret_cast<ParamFn>(dlsym(handle_, "get_global_param_string"));
+        ASSERT_NE(props_, nullptr);
+        ASSERT_NE(param_, nullptr);
+    }
+    void TearDown() override {
+        if (handle_) dlclose(handle_);
+    }
+    std::string errstring() {
+        char buf[1024];
+        param_("errstring", buf, sizeof buf);
+        return buf;
+    }
+    void* handle_ = nullptr;
+    PropsFn props_ = nullptr;
+    ParamFn param_ = nullptr;
+};
+
+TEST_F(CEntry, AnswersQueries) {
+    const double T = props_(("T"), "P", 101325, "Q", 0, "Water");
+    EXPECT_NEAR(T, 373.1242958476665, 1e-10);
+    EXPECT_NEAR(props_("H", "P", 1e6, "Q", 0, "R134a"), 255495.8561, 1e-3);
+}
+
+TEST_F(CEntry, FailuresReturnHugeValAndKeepTheMessage) {
+    EXPECT_EQ(props_("H", "P", 1e6, "Q", 0, "NotAFluid"), HUGE_VAL);
+    std::string m = errstring();
+    EXPECT_NE(m.find("unknown fluid"), std::string::npos) << m;
+    EXPECT_NE(m.find("NotAFluid"), std::string::npos) << m;
+
+    EXPECT_EQ(props_("C", "P", 1e6, "Q", 0.5, "R134a"), HUGE_VAL);
+    m = errstring();
+    EXPECT_NE(m.find("two-phase"), std::string::npos) << m;
+
+    EXPECT_EQ(props_("T", "P", NAN, "Q", 0, "R134a"), HUGE_VAL);
+    EXPECT_EQ(props_(nullptr, "P", 1e6, "Q", 0, "R134a"), HUGE_VAL);
+    EXPECT_EQ(props_("T", nullptr, 1e6, "Q", 0, "R134a"), HUGE_VAL);
+    EXPECT_EQ(props_("T", "P", 1e6, "Q", 0, nullptr), HUGE_VAL);
+    EXPECT_NE(errstring().find("null"), std::string::npos);
+}
+
+TEST_F(CEntry, ParameterStringsAreTruncatedSafely) {
+    props_("H", "P", 1e6, "Q", 0, "SomeUnknownFluidName");
+    const std::string full = errstring();
+    ASSERT_GT(full.size(), 10u);
+    char buf[16];
+    std::memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(param_("errstring", buf, 8), 0);   // did not fit
+    EXPECT_EQ(std::string(buf), full.substr(0, 7));
+    EXPECT_EQ(buf[8], 'x');                      // nothing written past n
+    EXPECT_EQ(param_("errstring", buf, 0), 0);
+    EXPECT_EQ(buf[8], 'x');
+
+    char version[64];
+    EXPECT_EQ(param_("version", version, sizeof version), 1);
+    EXPECT_GT(std::strlen(version), 0u);
+    EXPECT_EQ(param_("no_such_parameter", version, sizeof version), 0);
+    EXPECT_EQ(param_(nullptr, version, sizeof version), 0);
+}
+
+TEST_F(CEntry, OnlyTheCEntryPointsAreExported) {
+    // The C++ core stays internal to the shared library.
+    EXPECT_EQ(dlsym(handle_, "_ZN10fluidprops8props_siESt17basic_string_viewIcSt11char_traitsIcEES3_dS3_dS3_"), nullptr);
+    EXPECT_EQ(dlsym(handle_, "_ZN10fluidprops10find_fluidESt17basic_string_viewIcSt11char_traitsIcEE"), nullptr);
+}
+
+}  // namespace
