@@ -66,6 +66,7 @@ PROPS_CASE(C_PH_superheated_R134a, "C", "H", 4.4e5, kPc, "R134a");
 // (P, T) of the secondary fluids
 PROPS_CASE(C_PT_Air, "C", "T", 300.0, 101325.0, "Air");
 PROPS_CASE(C_PT_Water, "C", "T", 300.0, 2e5, "Water");
+PROPS_CASE(C_PT_brine, "C", "T", 270.0, 2e5, "INCOMP::MEG-30%");
 // Other refrigerants: saturation and a superheated (P, H) flash
 PROPS_CASE(H_PQ1_R410A, "H", "Q", 1.0, 2.4e6, "R410A");
 PROPS_CASE(D_PH_superheated_R410A, "D", "H", 4.6e5, 2.4e6, "R410A");

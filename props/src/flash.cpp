@@ -165,7 +165,17 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
     ThermoPoint pt;
     double last_width = hi - lo;
     for (int it = 0; it < 100; ++it) {
-        rho = fluid.density(T, p, phase, rho);
+        try {
+            rho = fluid.density(T, p, phase, rho);
+        } catch (const PropertyError&) {
+            // No state of this phase at T (beyond a spinodal near the
+            // critical point): a liquid must be colder, a vapour warmer.
+            if (phase == Phase::kLiquid) hi = T; else if (phase == Phase::kGas) lo = T; else throw;
+            if (hi - lo <= 1e-12 * T) break;
+            T = 0.5 * (lo + hi);
+            rho = 0.0;
+            continue;
+        }
         pt = fluid.evaluate(T, rho);
         const double r = caloric(pt, kind) - target;
         if (r == 0.0) return pt;
@@ -176,8 +186,12 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
         if (!(next > lo && next < hi) || (it % 6 == 5 && hi - lo > 0.5 * last_width)) next = 0.5 * (lo + hi);
         if (it % 6 == 5) last_width = hi - lo;
         if (std::abs(next - T) <= 1e-12 * T) {
-            if (std::abs(r) <= 1e-9 * (std::abs(target) + slope * T)) return pt;
-            break;
+            // Converged if the residual is what a 1e-12 step leaves; the slope
+            // is capped because it diverges at a spinodal point.
+            const double capped = std::min(slope, 100.0 * fluid.gas_constant() * (kind == Caloric::kEnthalpy ? 1.0 : 1.0 / T));
+            if (std::abs(r) <= 1e-9 * (std::abs(target) + capped * T)) return pt;
+            if (hi - lo <= 1e-12 * T) break;
+            next = 0.5 * (lo + hi);   // Newton stalled: bisect
         }
         T = next;
     }
@@ -203,6 +217,31 @@ void check_pressure(const Fluid& fluid, double p) {
                             fmt(fluid.data().p_max) + " Pa)");
 }
 
+// Close to the critical pressure of a blend the equation may have no state on
+// the ancillary bubble or dew line. The phase is then decided by the
+// enthalpy/entropy ancillaries with their error bands, and only clearly
+// single-phase states are answered.
+FlashState flash_py_blend_near_critical(const Fluid& fluid, double p, double y, Caloric kind) {
+    const FluidData& d = fluid.data();
+    const auto& pl = d.p_bubble.form != AncillaryForm::kAbsent ? d.p_bubble : d.p_sat;
+    const auto& pv = d.p_dew.form != AncillaryForm::kAbsent ? d.p_dew : d.p_sat;
+    const double Tl = fluid.ancillary_inverse(pl, p), Tv = fluid.ancillary_inverse(pv, p);
+    const RationalCurve& base = kind == Caloric::kEnthalpy ? d.h_liquid : d.s_liquid;
+    const RationalCurve& gap = kind == Caloric::kEnthalpy ? d.h_vaporization : d.s_vaporization;
+    if (base.present() && gap.present()) {
+        const double anchor = kind == Caloric::kEnthalpy ? d.hs_anchor.hmolar : d.hs_anchor.smolar;
+        const double y_l = Fluid::rational(base, std::min(Tl, base.T_max)) + anchor;
+        const double y_v = y_l + Fluid::rational(gap, std::min(kind == Caloric::kEnthalpy ? Tl : Tv, gap.T_max));
+        const double e_l = base.max_abs_error, e_v = e_l + gap.max_abs_error;
+        if (y < y_l - e_l)
+            return single_phase(solve_temperature(fluid, p, y, kind, Phase::kLiquid, fluid.T_min(), Tl + 0.01, Tl, 0.0), p);
+        if (y > y_v + e_v)
+            return single_phase(solve_temperature(fluid, p, y, kind, Phase::kGas, Tv - 0.01, fluid.T_upper(), Tv, 0.0), p);
+    }
+    throw PropertyError("pressure " + fmt(p) + " Pa is too close to the critical point of " + std::string(fluid.name()) +
+                        " to decide the phase of this state");
+}
+
 FlashState flash_py(const Fluid& fluid, double p, double y, Caloric kind) {
     check_pressure(fluid, p);
     if (!std::isfinite(y)) throw PropertyError(std::string("non-finite ") + (kind == Caloric::kEnthalpy ? "enthalpy" : "entropy"));
@@ -214,6 +253,13 @@ FlashState flash_py(const Fluid& fluid, double p, double y, Caloric kind) {
     if (p < fluid.p_sat_min()) {
         // Below the triple-point pressure only the vapour exists (above T_min).
         return single_phase(solve_temperature(fluid, p, y, kind, Phase::kGas, fluid.T_min(), T_upper, fluid.T_min(), 0.0), p);
+    }
+    if (fluid.pseudo_pure()) {
+        try {
+            cached_saturation_at_p(fluid, p);
+        } catch (const PropertyError&) {
+            return flash_py_blend_near_critical(fluid, p, y, kind);
+        }
     }
     const SaturationPair& sat = cached_saturation_at_p(fluid, p);
     const double yL = caloric(sat.liquid, kind), yV = caloric(sat.vapor, kind);

@@ -75,6 +75,12 @@ Fluid::Fluid(const FluidData& data) : data_(data) {
         T_crit_ = data_.critical.T;
         rho_crit_ = data_.critical.rhomolar;
         p_crit_ = data_.pressure_max_sat > 0.0 ? data_.pressure_max_sat : data_.critical.p;
+        if (data_.pseudo_pure) {
+            // The bubble and dew lines end where their ancillaries end.
+            const auto& pl = data_.p_bubble.form != AncillaryForm::kAbsent ? data_.p_bubble : data_.p_sat;
+            const auto& pv = data_.p_dew.form != AncillaryForm::kAbsent ? data_.p_dew : data_.p_sat;
+            p_crit_ = std::min({p_crit_, ancillary(pl, std::min(pl.T_max, pl.T_r)), ancillary(pv, std::min(pv.T_max, pv.T_r))});
+        }
         p_sat_min_ = data_.pseudo_pure ? bubble_pressure(T_min()) : data_.triple_liquid.p;
     }
 }
@@ -174,14 +180,19 @@ double Fluid::density(double T, double p, Phase phase, double guess) const {
         rho = guess > 0.0 ? guess : p / (data_.R * T);
     }
 
+    const ResidualIsotherm isotherm(data_.residual, data_.T_red / T);
+    const double RT = data_.R * T;
+    double f = 0.0;
     for (int it = 0; it < 200; ++it) {
-        double pv, dp;
-        pressure(T, rho, pv, dp);
-        const double f = pv - p;
+        double d_ar_d, d2_ar_dd;
+        isotherm.delta_derivatives(rho / data_.rho_red, d_ar_d, d2_ar_dd);
+        const double pv = rho * RT * (1.0 + d_ar_d);
+        const double dp = RT * (1.0 + 2.0 * d_ar_d + d2_ar_dd);
+        f = pv - p;
         if (!std::isfinite(f)) {
             hi = std::min(hi, rho);
         } else {
-            if (std::abs(f) <= 4.0 * std::numeric_limits<double>::epsilon() * p) return rho;
+            if (std::abs(f) <= 4.0 * std::numeric_limits<double>::epsilon() * p && dp > 0.0) return rho;
             const bool unstable = !(dp > 0.0);
             if (unstable) {
                 if (phase == Phase::kGas) hi = std::min(hi, rho); else lo = std::max(lo, rho);
@@ -192,10 +203,10 @@ double Fluid::density(double T, double p, Phase phase, double guess) const {
             }
             if (!unstable) {
                 double next = rho - f / dp;
+                if (std::abs(next - rho) <= 1e-14 * rho && std::abs(f) <= 1e-8 * (p + rho * data_.R * T)) return next;
                 // A liquid isotherm is steep: a long step down would leave the
                 // liquid branch, so steps are limited to 10 % of the density.
                 if (liquid_like && next < 0.9 * rho) next = std::max(0.9 * rho, 0.5 * (lo + rho));
-                if (std::abs(next - rho) <= 1e-14 * rho) return next;
                 if (next > lo && next < hi) {
                     rho = next;
                     continue;
@@ -203,13 +214,20 @@ double Fluid::density(double T, double p, Phase phase, double guess) const {
             }
         }
         if (std::isfinite(hi)) {
-            if (hi - lo <= 1e-15 * hi) return 0.5 * (lo + hi);
+            if (hi - lo <= 1e-15 * hi) {
+                // The bracket has closed. It holds a root only if the pressure
+                // matches; otherwise it closed on a spinodal point and the
+                // phase has no state at (T, p).
+                if (std::isfinite(f) && std::abs(f) <= 1e-8 * (p + rho * data_.R * T)) return 0.5 * (lo + hi);
+                break;
+            }
             rho = 0.5 * (lo + hi);
         } else {
             rho = 2.0 * std::max(rho, lo);
         }
     }
-    throw PropertyError("density solver did not converge for " + std::string(data_.name) + " at T = " + fmt(T) +
+    const char* what = phase == Phase::kGas ? "vapour" : (phase == Phase::kLiquid ? "liquid" : "fluid");
+    throw PropertyError(std::string("no ") + what + " state of " + data_.name + " found at T = " + fmt(T) +
                         " K, p = " + fmt(p) + " Pa");
 }
 
@@ -269,15 +287,51 @@ double Fluid::rational(const RationalCurve& c, double T) {
     return num / den;
 }
 
+// Natural logarithm of an exponential-form ancillary and its T derivative.
+static void log_ancillary(const AncillaryCurve& c, double T, double& value, double& slope) {
+    const double theta = 1.0 - T / c.T_r;
+    double S = 0.0, dS = 0.0;   // dS = dS/dtheta
+    for (std::size_t i = 0; i < c.n.size(); ++i) {
+        const double pw = std::pow(theta, c.t[i]);
+        S += c.n[i] * pw;
+        dS += theta > 0.0 ? c.n[i] * c.t[i] * pw / theta : 0.0;
+    }
+    if (c.using_tau_r) {
+        value = std::log(c.reducing_value) + c.T_r / T * S;
+        slope = -c.T_r / (T * T) * S - dS / T;
+    } else {
+        value = std::log(c.reducing_value) + S;
+        slope = -dS / c.T_r;
+    }
+}
+
 double Fluid::ancillary_inverse(const AncillaryCurve& c, double y) const {
-    const double lo = c.T_min - 0.01;
-    const double hi = std::min(c.T_max, c.T_r);
+    double lo = c.T_min - 0.01;
+    double hi = std::min(c.T_max, c.T_r);
     const double ylo = ancillary(c, lo), yhi = ancillary(c, hi);
     if (!(y >= std::min(ylo, yhi) && y <= std::max(ylo, yhi)))
         throw PropertyError("value " + fmt(y) + " is outside the range of the saturation curve of " +
                             std::string(data_.name) + " (" + fmt(std::min(ylo, yhi)) + " to " +
                             fmt(std::max(ylo, yhi)) + ")");
-    return solve_bracketed([&](double T) { return ancillary(c, T) - y; }, lo, hi, 1e-13);
+    if (c.form != AncillaryForm::kExponential || !(ylo < yhi) || !(ylo > 0.0))
+        return solve_bracketed([&](double T) { return ancillary(c, T) - y; }, lo, hi, 1e-13);
+    // Safeguarded Newton on ln y, which is nearly linear in 1/T; start from
+    // that straight line between the ends.
+    const double ly = std::log(y), l0 = std::log(ylo), l1 = std::log(yhi);
+    double T = 1.0 / (1.0 / lo + (ly - l0) / (l1 - l0) * (1.0 / hi - 1.0 / lo));
+    for (int it = 0; it < 60; ++it) {
+        double v, dv;
+        log_ancillary(c, T, v, dv);
+        const double r = v - ly;
+        if (r == 0.0) return T;
+        if (r < 0.0) lo = T; else hi = T;
+        double next = dv > 0.0 ? T - r / dv : 0.5 * (lo + hi);
+        if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+        if (std::abs(next - T) <= 1e-14 * T) return next;
+        T = next;
+        if (hi - lo <= 1e-14 * T) return T;
+    }
+    return T;
 }
 
 double Fluid::bubble_pressure(double T) const {
@@ -324,7 +378,7 @@ SaturationPair Fluid::saturation_at_p(double p) const {
         throw PropertyError("saturation pressure must be positive and finite (got " + fmt(p) + " Pa)");
     if (p < p_sat_min_)
         throw PropertyError("pressure " + fmt(p) + " Pa is below the triple-point pressure " + fmt(p_sat_min_) +
-                            " Pa of " + data_.name + ": no saturated liquid exists there");
+                            " Pa of " + data_.name + ": no liquid, hence no saturation state, exists there");
     if (p > p_crit_)
         throw PropertyError("pressure " + fmt(p) + " Pa is above the critical pressure " + fmt(p_crit_) + " Pa of " +
                             data_.name + ": no saturation state exists there");
@@ -337,8 +391,16 @@ SaturationPair Fluid::saturation_at_p(double p) const {
     } else if (data_.pseudo_pure) {
         const double Tl = ancillary_inverse(data_.p_bubble.form != AncillaryForm::kAbsent ? data_.p_bubble : data_.p_sat, p);
         const double Tv = ancillary_inverse(data_.p_dew.form != AncillaryForm::kAbsent ? data_.p_dew : data_.p_sat, p);
-        const double rl = density(Tl, p, Phase::kLiquid, sat_liquid_density_guess(Tl));
-        const double rv = density(Tv, p, Phase::kGas, sat_vapor_density_guess(Tv));
+        double rl, rv;
+        try {
+            rl = density(Tl, p, Phase::kLiquid, sat_liquid_density_guess(Tl));
+            rv = density(Tv, p, Phase::kGas, sat_vapor_density_guess(Tv));
+        } catch (const PropertyError&) {
+            // Close to the critical point the equation has no liquid (or
+            // vapour) state on the ancillary bubble (dew) line.
+            throw PropertyError("pressure " + fmt(p) + " Pa is too close to the critical point of " +
+                                std::string(data_.name) + ": the equation has no saturated state on its bubble/dew line there");
+        }
         sat.liquid = evaluate(Tl, rl);
         sat.vapor = evaluate(Tv, rv);
     } else {

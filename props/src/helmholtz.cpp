@@ -13,6 +13,7 @@
 // at the end.
 #include "fluidprops/helmholtz.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -73,7 +74,7 @@ inline double int_power(double x, double l, const double* table) {
     return std::pow(x, l);
 }
 
-void add_power_terms(const ResidualData& data, double delta, double tau, double ln_delta, double ln_tau, Scaled& s) {
+void add_power_terms(const ResidualData& data, double delta, double ln_delta, double ln_tau, Scaled& s) {
     double dpow[9];
     dpow[0] = 1.0;
     for (int i = 1; i <= 8; ++i) dpow[i] = dpow[i - 1] * delta;
@@ -96,8 +97,6 @@ void add_power_terms(const ResidualData& data, double delta, double tau, double 
         s.tt += v * term.t * (term.t - 1.0);
         s.dt += v * D1 * term.t;
     }
-    (void)delta;
-    (void)tau;
 }
 
 void add_gaussian_terms(const ResidualData& data, double delta, double tau, double ln_delta, double ln_tau, Scaled& s) {
@@ -134,7 +133,8 @@ void add_non_analytic_terms(const ResidualData& data, double delta_in, double ta
         const double ex = 1.0 / (2.0 * beta);
         const double q_ex1 = std::pow(q, ex - 1.0);          // q^(1/(2beta) - 1)
         const double theta = (1.0 - tau) + A * q_ex1 * q;   // q^(1/(2beta))
-        const double Delta = theta * theta + B * std::pow(q, a);
+        const double qa = std::pow(q, a);
+        const double Delta = theta * theta + B * qa;
         const double PSI = std::exp(-C * q - D * tm1 * tm1);
         const double PSI_d = -2.0 * C * dm1 * PSI;
         const double PSI_dd = (2.0 * C * q - 1.0) * 2.0 * C * PSI;
@@ -142,15 +142,16 @@ void add_non_analytic_terms(const ResidualData& data, double delta_in, double ta
         const double PSI_tt = (2.0 * D * tm1 * tm1 - 1.0) * 2.0 * D * PSI;
         const double PSI_dt = 4.0 * C * D * dm1 * tm1 * PSI;
 
-        const double Delta_d = dm1 * (A * theta * (2.0 / beta) * q_ex1 + 2.0 * B * a * std::pow(q, a - 1.0));
+        // q^(a-1), q^(a-2) and Delta^(b-1), Delta^(b-2) from q^a and Delta^b.
+        const double Delta_d = dm1 * (A * theta * (2.0 / beta) * q_ex1 + 2.0 * B * a * qa / q);
         const double Delta_dd = Delta_d / dm1 +
-                                q * (4.0 * B * a * (a - 1.0) * std::pow(q, a - 2.0) +
+                                q * (4.0 * B * a * (a - 1.0) * qa / (q * q) +
                                      2.0 * A * A * (1.0 / beta) * (1.0 / beta) * q_ex1 * q_ex1 +
-                                     A * theta * (4.0 / beta) * (ex - 1.0) * std::pow(q, ex - 2.0));
+                                     A * theta * (4.0 / beta) * (ex - 1.0) * q_ex1 / q);
 
         const double Db = std::pow(Delta, b);
-        const double Db1 = std::pow(Delta, b - 1.0);
-        const double Db2 = std::pow(Delta, b - 2.0);
+        const double Db1 = Db / Delta;
+        const double Db2 = Db1 / Delta;
         const double db_d = b * Db1 * Delta_d;
         const double db_dd = b * (Db1 * Delta_dd + (b - 1.0) * Db2 * Delta_d * Delta_d);
         const double db_t = -2.0 * theta * b * Db1;
@@ -170,11 +171,81 @@ void add_non_analytic_terms(const ResidualData& data, double delta_in, double ta
 
 }  // namespace
 
+ResidualIsotherm::ResidualIsotherm(const ResidualData& data, double tau) : data_(data), tau_(tau) {
+    fast_ = data.power.size() <= kMaxTerms && data.gaussian.size() <= kMaxTerms;
+    if (!fast_) return;
+    const double ln_tau = std::log(tau);
+    for (std::size_t i = 0; i < data.power.size(); ++i) {
+        const auto& term = data.power[i];
+        const int d = static_cast<int>(term.d), l = static_cast<int>(term.l);
+        if (term.d != d || term.l != l || d < 0 || d > 16 || l < 0 || l > 8) {
+            fast_ = false;
+            return;
+        }
+        max_d_ = std::max(max_d_, d);
+        max_l_ = std::max(max_l_, l);
+        power_coef_[i] = term.n * std::exp(term.t * ln_tau);
+    }
+    for (std::size_t i = 0; i < data.gaussian.size(); ++i) {
+        const auto& term = data.gaussian[i];
+        const double tt = tau - term.gamma;
+        gauss_coef_[i] = term.n * std::exp(term.t * ln_tau - term.beta * tt * tt);
+    }
+}
+
+void ResidualIsotherm::delta_derivatives(double delta, double& d_ar_d, double& d2_ar_dd) const {
+    if (!fast_) {
+        const ResidualDerivatives r = residual_derivatives(data_, delta, tau_);
+        d_ar_d = delta * r.d;
+        d2_ar_dd = delta * delta * r.dd;
+        return;
+    }
+    double dpow[17];
+    dpow[0] = 1.0;
+    const int top = std::max(max_d_, max_l_);
+    for (int i = 1; i <= top; ++i) dpow[i] = dpow[i - 1] * delta;
+    double e[9];
+    for (int l = 1; l <= max_l_; ++l) e[l] = std::exp(-dpow[l]);
+    double sd = 0.0, sdd = 0.0;
+    for (std::size_t i = 0; i < data_.power.size(); ++i) {
+        const auto& term = data_.power[i];
+        const int d = static_cast<int>(term.d), l = static_cast<int>(term.l);
+        double v = power_coef_[i] * dpow[d];
+        double D1 = term.d, extra = 0.0;
+        if (l > 0) {
+            v *= e[l];
+            D1 -= term.l * dpow[l];
+            extra = -term.l * term.l * dpow[l];
+        }
+        sd += v * D1;
+        sdd += v * (D1 * (D1 - 1.0) + extra);
+    }
+    const double ln_delta = data_.gaussian.empty() ? 0.0 : std::log(delta);
+    for (std::size_t i = 0; i < data_.gaussian.size(); ++i) {
+        const auto& term = data_.gaussian[i];
+        const double dd = delta - term.epsilon;
+        const double v = gauss_coef_[i] * std::exp(term.d * ln_delta - term.eta * dd * dd);
+        const double dfp = -2.0 * term.eta * delta * dd;
+        const double D1 = term.d + dfp;
+        sd += v * D1;
+        sdd += v * (D1 * (D1 - 1.0) + dfp - 2.0 * term.eta * delta * delta);
+    }
+    if (!data_.non_analytic.empty()) {
+        ResidualData only_na;
+        only_na.non_analytic = data_.non_analytic;
+        const ResidualDerivatives r = residual_derivatives(only_na, delta, tau_);
+        sd += delta * r.d;
+        sdd += delta * delta * r.dd;
+    }
+    d_ar_d = sd;
+    d2_ar_dd = sdd;
+}
+
 ResidualDerivatives residual_derivatives(const ResidualData& data, double delta, double tau) {
     const double ln_delta = std::log(delta);
     const double ln_tau = std::log(tau);
     Scaled s;
-    add_power_terms(data, delta, tau, ln_delta, ln_tau, s);
+    add_power_terms(data, delta, ln_delta, ln_tau, s);
     add_gaussian_terms(data, delta, tau, ln_delta, ln_tau, s);
 
     ResidualDerivatives r;

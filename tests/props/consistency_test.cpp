@@ -203,3 +203,39 @@ TEST(Consistency, MassAndMolarBasesAgree) {
 }
 
 }  // namespace
+
+namespace {
+
+// The condenser model differentiates properties by forward differences over
+// 1 Pa and 1 J/kg. Those quotients must be smooth: they agree with a
+// centred difference over a 100 times larger step.
+TEST(Consistency, OnePascalAndOneJoulePerKilogramDifferencesAreSmooth) {
+    struct State { const char* fluid; double p; double q_or_h; bool by_quality; };
+    const State states[] = {
+        {"R134a", 1.2e6, 0.0, true},  {"R134a", 1.2e6, 1.0, true},   {"R134a", 1.2e6, 2.4e5, false},
+        {"R134a", 1.2e6, 3.3e5, false}, {"R134a", 1.2e6, 4.4e5, false}, {"R410A", 2.4e6, 0.0, true},
+        {"R410A", 2.4e6, 1.0, true},  {"R410A", 2.4e6, 4.6e5, false}, {"R744", 6e6, 1.0, true},
+        {"R744", 6e6, 4.6e5, false},  {"R32", 2.5e6, 0.0, true},
+    };
+    for (const State& s : states) {
+        SCOPED_TRACE(std::string(s.fluid) + " p=" + std::to_string(s.p) + " x=" + std::to_string(s.q_or_h));
+        const char* in = s.by_quality ? "Q" : "H";
+        for (const char* out : {"D", "H", "T"}) {
+            if (!s.by_quality && std::string(out) == "H") continue;
+            auto f = [&](double p) { return props_si(out, "P", p, in, s.q_or_h, s.fluid); };
+            const double forward = f(s.p + 1.0) - f(s.p);
+            const double centred = (f(s.p + 100.0) - f(s.p - 100.0)) / 200.0;
+            EXPECT_NEAR(forward, centred, 2e-3 * std::abs(centred) + 1e-12 * std::abs(f(s.p))) << out << " vs p";
+        }
+        if (!s.by_quality) {
+            for (const char* out : {"D", "T"}) {
+                auto g = [&](double h) { return props_si(out, "P", s.p, "H", h, s.fluid); };
+                const double forward = g(s.q_or_h + 1.0) - g(s.q_or_h);
+                const double centred = (g(s.q_or_h + 100.0) - g(s.q_or_h - 100.0)) / 200.0;
+                EXPECT_NEAR(forward, centred, 2e-3 * std::abs(centred) + 1e-12 * std::abs(g(s.q_or_h))) << out << " vs h";
+            }
+        }
+    }
+}
+
+}  // namespace

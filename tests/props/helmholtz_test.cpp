@@ -70,6 +70,24 @@ TEST(Helmholtz, IdealGasDerivativesMatchFiniteDifferences) {
     }
 }
 
+// The fast isotherm evaluation used by the density solver gives the same
+// delta derivatives as the general term-by-term evaluation.
+TEST(Helmholtz, IsothermEvaluationMatchesGeneralEvaluation) {
+    for (const Fluid& f : fluidprops::all_fluids()) {
+        for (double t : {0.8, 1.0, 1.5, 2.1}) {
+            const fluidprops::ResidualIsotherm iso(f.data().residual, t);
+            for (double d : {1e-4, 0.05, 0.7, 1.0, 1.3, 2.4, 3.3}) {
+                const auto r = fluidprops::residual_derivatives(f.data().residual, d, t);
+                double dd1, dd2;
+                iso.delta_derivatives(d, dd1, dd2);
+                const std::string where = std::string(f.name()) + " delta=" + std::to_string(d) + " tau=" + std::to_string(t);
+                EXPECT_NEAR(dd1, d * r.d, 1e-12 * (std::abs(d * r.d) + 1.0)) << where;
+                EXPECT_NEAR(dd2, d * d * r.dd, 1e-12 * (std::abs(d * d * r.dd) + 1.0)) << where;
+            }
+        }
+    }
+}
+
 TEST(Helmholtz, CriticalRegionTermsStayFiniteAtTheReducingPoint) {
     // delta = 1 and tau = 1 are singular points of the critical-region terms'
     // building blocks; the terms themselves must stay finite there.

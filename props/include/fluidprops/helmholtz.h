@@ -5,6 +5,8 @@
 // combination of alpha and its derivatives up to second order (see thermo.h).
 #pragma once
 
+#include <cstddef>
+
 #include "fluidprops/fluid_data.h"
 
 namespace fluidprops {
@@ -25,5 +27,25 @@ struct ResidualDerivatives {
 
 IdealDerivatives ideal_derivatives(const IdealGasData& data, double delta, double tau);
 ResidualDerivatives residual_derivatives(const ResidualData& data, double delta, double tau);
+
+// The residual part along one isotherm, for density iterations: the tau
+// factors of all terms are computed once, each call then costs only the
+// delta dependence (integer powers, one exponential per distinct exponent l
+// and one per Gaussian term).
+class ResidualIsotherm {
+public:
+    ResidualIsotherm(const ResidualData& data, double tau);
+    // delta*ar_delta and delta^2*ar_delta_delta at delta.
+    void delta_derivatives(double delta, double& d_ar_d, double& d2_ar_dd) const;
+
+private:
+    static constexpr std::size_t kMaxTerms = 64;
+    const ResidualData& data_;
+    double tau_;
+    bool fast_;
+    int max_l_ = 0, max_d_ = 0;
+    double power_coef_[kMaxTerms];
+    double gauss_coef_[kMaxTerms];
+};
 
 }  // namespace fluidprops
