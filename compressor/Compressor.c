@@ -32,6 +32,9 @@
 #include <math.h>
 
 static void *lib_handle = NULL;
+/* Blocks of this type that have started and not yet terminated: they share
+ * one binding, made by the first start and released by the last terminate. */
+static int bloques_activos = 0;
 
 /* Compressor record, read through pointers into the dialog values; fetched
  * anew at every output call so that a changed dialog takes effect at once. */
@@ -108,7 +111,13 @@ static void mdlInitializeConditions(SimStruct *S)
 #if defined(MDL_START)
 static void mdlStart(SimStruct *S)
 {
-    cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
+    /* Opening again for a second block would overwrite the held handle and
+     * keep the library loaded for good. */
+    if (PropsSI == NULL) {
+        liberar_libreria_propiedades(&lib_handle, &PropsSI);
+        cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
+    }
+    ++bloques_activos;
 }
 #endif
 
@@ -188,6 +197,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 static void mdlTerminate(SimStruct *S)
 {
     UNUSED_ARG(S);
+    if (bloques_activos > 0 && --bloques_activos > 0) return; /* still in use by others */
     liberar_libreria_propiedades(&lib_handle, &PropsSI);
 }
 

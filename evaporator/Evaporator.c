@@ -33,6 +33,9 @@
 
 #define LONGITUD_TEXTO 100
 
+/* Evaporators started and not yet terminated (they share the binding). */
+static int instancias_iniciadas = 0;
+
 /* Geometry fields of parameter 0, in the order of the record. */
 static const char *const campos_geometria[] = {"N_placas", "medidaF1", "medidaC",
                                                "medidaD", "medidaF", "medidaG",
@@ -115,7 +118,17 @@ static void mdlInitializeSampleTimes(SimStruct *S)
 #if defined(MDL_START)
 static void mdlStart(SimStruct *S)
 {
-    cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
+    /* One binding serves every evaporator of the model (the handle and entry
+     * are shared); it is made by the first start and released by the last
+     * terminate. Opening again per instance would overwrite the held handle
+     * and leave the library loaded for good, and a later open of the same
+     * relative path from another working directory could then be handed that
+     * stale library. */
+    if (PropsSI == NULL) {
+        liberar_libreria_propiedades(&lib_handle, &PropsSI);
+        cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
+    }
+    ++instancias_iniciadas;
 }
 #endif
 
@@ -177,6 +190,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 static void mdlTerminate(SimStruct *S)
 {
     UNUSED_ARG(S);
+    if (instancias_iniciadas > 0 && --instancias_iniciadas > 0) return; /* still in use by others */
     liberar_libreria_propiedades(&lib_handle, &PropsSI);
 }
 

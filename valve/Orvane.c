@@ -21,6 +21,9 @@
 #include <math.h>
 
 static void *lib_handle = NULL;
+/* Blocks of this type that have started and not yet terminated: they share
+ * one binding, made by the first start and released by the last terminate. */
+static int bloques_activos = 0;
 static CPType PropsSI = NULL;
 
 /* Refuses the dialog values that could not be read safely. */
@@ -67,7 +70,13 @@ static void mdlInitializeSampleTimes(SimStruct *S)
 #if defined(MDL_START)
 static void mdlStart(SimStruct *S)
 {
-    cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
+    /* Opening again for a second block would overwrite the held handle and
+     * keep the library loaded for good. */
+    if (PropsSI == NULL) {
+        liberar_libreria_propiedades(&lib_handle, &PropsSI);
+        cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
+    }
+    ++bloques_activos;
 }
 #endif
 
@@ -110,6 +119,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 static void mdlTerminate(SimStruct *S)
 {
     UNUSED_ARG(S);
+    if (bloques_activos > 0 && --bloques_activos > 0) return; /* still in use by others */
     liberar_libreria_propiedades(&lib_handle, &PropsSI);
 }
 

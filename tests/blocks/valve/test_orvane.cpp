@@ -187,3 +187,27 @@ TEST(Orvane, CyclesimEvalWithoutLibraryExitsNonZero)
     EXPECT_NE(r.out.find("Error in mdlStart--lib_handle"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("cannot load the property library"), std::string::npos) << r.out;
 }
+
+TEST(Orvane, TwoValvesShareOneBindingUntilTheLastTerminates)
+{
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    PluginRegistry reg(testsupport::blocks_dir());
+    double u[4] = {0.4, 1.2e6, 3e5, 1.5e5};
+    auto make = [&](const char* name) {
+        auto b = std::make_unique<BlockInstance>(reg.load("Orvane"), name, dialog_from_json(kParams, name));
+        b->initialize_sizes();
+        for (int i = 0; i < 4; ++i) b->connect_input(0, i, &u[i]);
+        b->initialize_sample_times();
+        b->check_parameters();
+        b->start();
+        b->initialize_conditions();
+        return b;
+    };
+    auto first = make("v1");
+    auto second = make("v2");
+    first->outputs(0.0, true);
+    first->terminate();
+    // The second valve still computes after the first one let the library go.
+    second->outputs(0.0, true);
+    EXPECT_EQ(second->output(0)[0], (2.5e-6 * 0.4) * std::sqrt((1.2e6 - 3e5) * 2.0 * 1200.0));
+}
