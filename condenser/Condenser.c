@@ -42,6 +42,37 @@
 static void *lib_handle = NULL;
 static CPType PropsSI = NULL;
 
+/* Each condenser keeps the reference to the property library that it opened
+ * in its pointer work slot 0 and gives it back when it terminates. While one
+ * condenser holds the library every other one opening the same path gets the
+ * same library, so one entry serves them all; when the last one lets go, the
+ * entry is cleared and the library can be unloaded, and a later run in the
+ * same process binds afresh to whatever library its own directory offers. */
+static int condensadores_con_libreria = 0;
+
+static void soltar_libreria(SimStruct *S)
+{
+    void **pw = ssGetPWork(S);
+    void *propio = pw[0];
+    if (propio == NULL) return;
+    pw[0] = NULL;
+    liberar_libreria_propiedades(&propio, NULL);
+    if (--condensadores_con_libreria == 0) {
+        lib_handle = NULL;
+        PropsSI = NULL;
+    }
+}
+
+static int tomar_libreria(SimStruct *S)
+{
+    const int enlazada = cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
+    if (lib_handle != NULL) {
+        ssGetPWork(S)[0] = lib_handle;
+        ++condensadores_con_libreria;
+    }
+    return enlazada;
+}
+
 static const char *const campos_geometria[] = {"N_pasos", "N_tubos", "L_tubos", "D_tubos",
                                                 "kperd",   "alfa1",   "alfa2",   "alfa3"};
 static const char *const campos_iniciales[] = {"Condenser_L1_inicial", "Condenser_P_inicial",
@@ -183,6 +214,7 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetOutputPortWidth(S, 3, 1);
 
     ssSetNumRWork(S, 70);
+    ssSetNumPWork(S, 1); /* the property-library reference this block holds */
     ssSetNumContStates(S, 5);
     ssSetNumDiscStates(S, 1);
     ssSetOptions(S, 2);
@@ -208,7 +240,10 @@ static void mdlInitializeConditions(SimStruct *S)
     real_T *rw = ssGetRWork(S);
     int k, p;
 
-    if (!cargar_libreria_propiedades(S, &lib_handle, &PropsSI)) return;
+    /* Initial conditions may be set more than once: the reference taken the
+     * previous time is given back before the library is opened again. */
+    soltar_libreria(S);
+    if (!tomar_libreria(S)) return;
     if (!enlazar_parametros(S)) return;
     if (!modo_inicial_valido(S)) return;
 
@@ -372,11 +407,9 @@ static void mdlUpdate(SimStruct *S, int_T tid)
 }
 #endif
 
-/* The property library stays loaded: its handle is shared by every condenser
- * of the process, and another one may still be running. */
 static void mdlTerminate(SimStruct *S)
 {
-    UNUSED_ARG(S);
+    soltar_libreria(S);
 }
 
 #ifdef MATLAB_MEX_FILE

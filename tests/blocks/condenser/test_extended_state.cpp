@@ -1,9 +1,8 @@
-// Extended state and superheated-length fit of the condenser, against the
-// analytic fluid (where saturation lines and single-phase states are closed
-// forms) and, when it has been built, the real property library.
+// Extended state and superheated-length fit, against the analytic fluid
+// (closed-form saturation and single-phase states) and the real library.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstring>
 
 #include "condenser_test_support.h"
 
@@ -11,226 +10,150 @@ using namespace condtest;
 
 namespace {
 
-constexpr double kSentinel = 12345.678;
+constexpr double kUntouched = 12345.678;
 
-struct Extended {
-    double y[22];
-    Extended() { std::fill(y, y + 22, kSentinel); }
-    double operator[](int k) const { return y[k]; }
-};
-
-Extended extended(const Point& p, double mode, double L1, CPType props = PropsSI)
+std::vector<double> extended(const Point& p, double mode, double L1, CPType props = PropsSI)
 {
-    Extended e;
-    extension_estado_condensador(e.y, L1, p.x, p.u, p.w, mode, props, nullptr);
-    return e;
+    std::vector<double> y(22, kUntouched);
+    extension_estado_condensador(y.data(), L1, p.x, p.u, p.w, mode, props, nullptr);
+    return y;
 }
 
 }  // namespace
 
-TEST(CondenserExtendedState, ThreeZonesLeaveWithTheSubcooledState)
+TEST(CondenserExtendedState, ThreeZones)
 {
     Records r;
     Point p;
-    for (const char* tipo : {TIPO_FLUJO_CRUZADO, TIPO_CONTRACORRIENTE}) {
-        r.set_type(tipo);
-        const Extended e = extended(p, 1.0, 0.1);
-        const double P_out = 2 * p.x[1] - p.u[3];
-        EXPECT_EQ(e[0], p.x[2]) << tipo;
-        EXPECT_EQ(e[18], P_out) << tipo;
-        EXPECT_EQ(e[17], kSentinel) << "element 17 is not written";
-        EXPECT_EQ(e[3], (p.u[2] - p.x[2]) * p.u[0]);
-        // The liquid leaves 8 K below saturation at the outlet pressure.
-        EXPECT_NEAR(e[1], tsat(P_out) - (hf(P_out) - p.x[2]) / 1000, 1e-9);
-        EXPECT_NEAR(e[2], (hf(P_out) - p.x[2]) / 1000, 1e-9);
-        EXPECT_NEAR(e[11], 0.8, 1e-15);
-        // Every zone gives heat to the air, which leaves warmer but below the
-        // refrigerant inlet temperature (340 K).
-        for (int k : {12, 13, 14}) EXPECT_GT(e[k], 0) << tipo << " zone " << k - 11;
-        EXPECT_GT(e[4], p.w[0]);
-        EXPECT_LT(e[4], 340);
-        // The zone-1 balance: superheated vapour cooled to saturation at Pg.
-        const double Pg = p.u[3] - (p.u[3] - P_out) * 0.1;
-        EXPECT_NEAR(e[15], (p.u[2] - hg(Pg)) * p.u[0], 1e-9);
-        EXPECT_NEAR(e[9], (hg(Pg) + p.u[2]) / 2, 1e-9);
+    const double P_out = 2 * p.x[1] - p.u[3], Pg = p.u[3] - (p.u[3] - P_out) * 0.1;
+    for (const char* t : kTypes) {
+        r.type(t);
+        const auto y = extended(p, 1.0, 0.1);
+        EXPECT_EQ(y[0], p.x[2]) << t;
+        EXPECT_EQ(y[18], P_out);
+        EXPECT_EQ(y[17], kUntouched);
+        EXPECT_NEAR(y[2], (hf(P_out) - p.x[2]) / 1000, 1e-9) << "8 K of subcooling";
+        EXPECT_NEAR(y[1], tsat(P_out) - y[2], 1e-9);
+        EXPECT_NEAR(y[15], (p.u[2] - hg(Pg)) * p.u[0], 1e-9) << "desuperheating to hg(Pg)";
+        EXPECT_TRUE(y[4] > p.w[0] && y[4] < 340) << "air between its inlet and the refrigerant inlet";
     }
 }
 
-TEST(CondenserExtendedState, TwoZonesCarryNoSubcoolingHeat)
+TEST(CondenserExtendedState, TwoZones)
 {
     Records r;
     Point p;
     p.x[4] = 0.97;  // outlet quality about 0.4
-    for (const char* tipo : {TIPO_FLUJO_CRUZADO, TIPO_CONTRACORRIENTE}) {
-        r.set_type(tipo);
-        const Extended e = extended(p, 2.0, 0.1);
-        EXPECT_EQ(e[14], 0.0) << tipo;
-        EXPECT_EQ(e[8], e[4]) << tipo;
-        EXPECT_EQ(e[10], hf(e[18])) << "saturated liquid at the outlet";
-        EXPECT_EQ(e[2], 0.0) << "a two-phase outlet has no subcooling";
-        EXPECT_NEAR(e[1], tsat(e[18]), 1e-9);
-        EXPECT_GT(e[0], hf(e[18]));
-        EXPECT_LT(e[0], hg(e[18]));
-        if (std::string(tipo) == TIPO_CONTRACORRIENTE) {
-            EXPECT_EQ(e[6], p.w[0]);
+    for (const char* t : kTypes) {
+        r.type(t);
+        const auto y = extended(p, 2.0, 0.1);
+        EXPECT_EQ(y[14], 0.0) << t;
+        EXPECT_EQ(y[8], y[4]) << t;
+        EXPECT_EQ(y[2], 0.0) << t;
+        EXPECT_GT(y[0], hf(y[18]));
+        EXPECT_LT(y[0], hg(y[18]));
+        if (!std::strcmp(t, TIPO_CONTRACORRIENTE)) {
+            EXPECT_EQ(y[6], p.w[0]);
+        } else {
+            // Zone 3 exchanges nothing, so its share of the air leaves at the
+            // inlet temperature: the mix takes exactly the heat of zones 1, 2.
+            EXPECT_GT(y[4], p.w[0]);
+            EXPECT_LT(y[4], std::max(y[6], y[7]));
+            EXPECT_NEAR(p.w[1] * 1005 * (y[4] - p.w[0]), y[12] + y[13], 1e-9 * y[13]);
         }
     }
+    // Outlet quality 2 Qbar - Qin kept within 0..1 (inlet quality 0.5).
+    p.u[2] = 320000;
+    p.x[4] = 0.99;
+    EXPECT_NEAR(extended(p, 2.0, 0.1)[0], hg(2 * p.x[1] - p.u[3]), 1e-9);
+    p.x[4] = 0.05;
+    const auto y = extended(p, 2.0, 0.1);
+    EXPECT_NEAR(y[0], hf(y[18]), 1e-9);
+    EXPECT_EQ(y[2], 0.0) << "saturated liquid is not subcooled";
 }
 
-TEST(CondenserExtendedState, CrossFlowAirOutletMixesAllThreeShares)
-{
-    // In mode 2 zone 3 exchanges nothing, so its share of the air leaves at
-    // the inlet temperature; the mixed outlet carries exactly the heat of
-    // zones 1 and 2.
-    Records r(TIPO_FLUJO_CRUZADO);
-    Point p;
-    p.x[4] = 0.97;
-    const Extended e = extended(p, 2.0, 0.1);
-    EXPECT_GT(e[4], p.w[0]);
-    EXPECT_LT(e[4], std::max(e[6], e[7]));
-    EXPECT_NEAR(p.w[1] * 1005 * (e[4] - p.w[0]), e[12] + e[13], 1e-9 * (e[12] + e[13]));
-}
-
-TEST(CondenserExtendedState, OutletQualityLimits)
-{
-    Records r;
-    Point p;
-    p.u[2] = 320000;  // two-phase inlet, quality 0.5 at 12 bar
-    const double P_out = 2 * p.x[1] - p.u[3];
-
-    p.x[4] = 0.99;  // mean quality near 1: 2 Qbar - Qin above 1
-    Extended e = extended(p, 2.0, 0.1);
-    EXPECT_NEAR(e[0], hg(P_out), 1e-9);
-    EXPECT_EQ(e[2], 0.0);
-
-    p.x[4] = 0.05;  // mean quality near 0: 2 Qbar - Qin below 0
-    e = extended(p, 2.0, 0.1);
-    EXPECT_NEAR(e[0], hf(P_out), 1e-9);
-    EXPECT_EQ(e[2], 0.0) << "saturated liquid is not subcooled";
-    EXPECT_NEAR(e[1], tsat(P_out), 1e-9);
-}
-
-TEST(CondenserExtendedState, UniformPressureWhenMeanEqualsInlet)
+TEST(CondenserExtendedState, UniformPressureAndWhatCannotBeComputed)
 {
     Records r;
     Point p;
     p.x[1] = p.u[3];
-    queries().clear();
-    const Extended e = extended(p, 1.0, 0.3, recording_props);
-    EXPECT_EQ(e[18], p.u[3]);
-    for (const Query& q : queries())
+    queries.clear();
+    extended(p, 1.0, 0.3, recording_props);
+    for (const Query& q : queries)
         if (q.fluid == "Analytic") {
-            EXPECT_EQ(q.v1, p.u[3]) << q.out << "(" << q.n1 << "," << q.n2 << ")";
+            EXPECT_EQ(q.v1, p.u[3]) << q.out;
         }
-}
 
-TEST(CondenserExtendedState, UnknownModeTypeAndEmptyZones)
-{
-    Records r;
-    Point p;
-    // A mode it does not know leaves the caller's array alone.
-    const Extended none = extended(p, 3.0, 0.1);
-    for (int k = 0; k < 22; ++k) EXPECT_EQ(none[k], kSentinel) << k;
-
-    // An unknown exchanger type gives no zone results, but the refrigerant
-    // side is still reported.
-    r.set_type("CROSS");
-    const Extended u = extended(p, 1.0, 0.1);
-    for (int k : {4, 6, 7, 8, 12, 13, 14}) EXPECT_TRUE(std::isnan(u[k])) << k;
+    const auto none = extended(p, 3.0, 0.1);
+    EXPECT_EQ(none, std::vector<double>(22, kUntouched)) << "unknown mode: nothing written";
+    r.type("CROSS");
+    const auto u = extended(p, 1.0, 0.1);
+    for (int k : {4, 6, 7, 8, 12, 13, 14}) EXPECT_TRUE(std::isnan(u[k])) << "unknown type, element " << k;
     EXPECT_EQ(u[0], p.x[2]);
-    EXPECT_TRUE(std::isfinite(u[15]));
-
-    // A cross-flow zone without length has no air through it: no result.
-    r.set_type(TIPO_FLUJO_CRUZADO);
+    r.type(TIPO_FLUJO_CRUZADO);
     p.x[3] = 0.0;
-    const Extended z = extended(p, 1.0, 0.1);
-    EXPECT_TRUE(std::isnan(z[14]));
-    EXPECT_TRUE(std::isnan(z[4]));
+    const auto z = extended(p, 1.0, 0.1);
+    EXPECT_TRUE(std::isnan(z[14]) && std::isnan(z[4])) << "cross-flow zone without length";
     EXPECT_TRUE(std::isfinite(z[12]));
 }
 
-TEST(CondenserFit, MatchesTheDesuperheatingDuty)
+TEST(CondenserFit, MatchesDesuperheatingDutyAndFailsClearly)
 {
-    Records r(TIPO_FLUJO_CRUZADO);
+    Records r;
     Point p;
-    const double u3[3] = {p.u[0], p.u[2], p.u[3]};
-    const double L1 = metodo_ajuste_L1_condens(0.1, p.x, u3, p.w, PropsSI, nullptr);
+    const double L1 = metodo_ajuste_L1_condens(0.1, p.x, p.u3, p.w, PropsSI, nullptr);
     ASSERT_GT(L1, 0.01);
     ASSERT_LT(L1, 0.9);
-    double y[21];
+    std::vector<double> y(21, kUntouched);
     const double mode = 1.0;
-    y[17] = kSentinel;
-    evaluacion_L1_condens(y, L1, p.x, u3, p.w, &mode, PropsSI, nullptr);
-    EXPECT_EQ(y[17], kSentinel);
-    EXPECT_NEAR(y[12], y[15], 1e-6 * y[15]) << "NTU heat of zone 1 equals mR (h_in - hg(Pg))";
-
-    // Started at its own answer it still makes one full iteration (two
-    // queries before the loop, two per iteration) and stays there.
-    queries().clear();
-    const double again = metodo_ajuste_L1_condens(L1, p.x, u3, p.w, recording_props, nullptr);
-    EXPECT_EQ(queries().size(), 4u);
-    EXPECT_NEAR(again, L1, 1e-6 * L1);
+    evaluacion_L1_condens(y.data(), L1, p.x, p.u3, p.w, &mode, PropsSI, nullptr);
+    EXPECT_EQ(y[17], kUntouched);
+    EXPECT_NEAR(y[12], y[15], 1e-6 * y[15]) << "zone-1 NTU heat equals mR (h_in - hg(Pg))";
+    // Started at its own answer it still makes one iteration (two queries
+    // before the loop, two in it).
+    queries.clear();
+    EXPECT_NEAR(metodo_ajuste_L1_condens(L1, p.x, p.u3, p.w, recording_props, nullptr), L1, 1e-6 * L1);
+    EXPECT_EQ(queries.size(), 4u);
+    // Upper start on the lower point: 0/0, an error that is no error: failure.
+    EXPECT_EQ(metodo_ajuste_L1_condens(0.01, p.x, p.u3, p.w, PropsSI, nullptr), -1.0);
 }
 
-TEST(CondenserFit, FailuresGiveTheFailureValue)
-{
-    Records r(TIPO_FLUJO_CRUZADO);
-    Point p;
-    const double u3[3] = {p.u[0], p.u[2], p.u[3]};
-    // An upper start on the lower one makes the first step 0/0: the error
-    // cannot be computed, which is a failure, not convergence.
-    EXPECT_EQ(metodo_ajuste_L1_condens(0.01, p.x, u3, p.w, PropsSI, nullptr), -1.0);
-}
-
-TEST(CondenserExtendedState, ZoneEnergyBalancesWithRealLibrary)
+TEST(CondenserExtendedState, RealLibraryZoneBalancesAndFit)
 {
     CPType real = real_props();
     if (!real) GTEST_SKIP() << "real property library not built yet";
-    Records r(TIPO_FLUJO_CRUZADO, "R134a", "Air");
+    Records r(TIPO_FLUJO_CRUZADO, "R134a");
     Point p;
     p.x[2] = 250000;
-    const double cp = real("C", "P", p.w[2], "T", p.w[0], "Air");
-    const double m = p.w[1];
-    for (const char* tipo : {TIPO_FLUJO_CRUZADO, TIPO_CONTRACORRIENTE}) {
-        r.set_type(tipo);
+    const double mcp = p.w[1] * real("C", "P", p.w[2], "T", p.w[0], "Air");
+    for (const char* t : kTypes) {
+        r.type(t);
         for (double mode : {1.0, 2.0}) {
+            SCOPED_TRACE(std::string(t) + " mode " + std::to_string(mode));
             p.x[4] = mode == 1.0 ? 0.85 : 0.92;
-            const Extended e = extended(p, mode, 0.1, real);
-            const double L[3] = {0.1, e[11], p.x[3]};
-            SCOPED_TRACE(std::string(tipo) + " mode " + std::to_string(mode));
-            if (std::string(tipo) == TIPO_FLUJO_CRUZADO) {
-                // Each zone warms its own share of the air.
-                for (int z = 0; z < (mode == 1.0 ? 3 : 2); ++z)
-                    EXPECT_NEAR(e[12 + z], m * L[z] * cp * (e[6 + z] - p.w[0]), 1e-9 * e[12 + z]) << z;
+            const auto y = extended(p, mode, 0.1, real);
+            const double L[3] = {0.1, y[11], p.x[3]};
+            // Air temperatures before and after each zone, by type and mode.
+            double before[3], after[3];
+            if (!std::strcmp(t, TIPO_FLUJO_CRUZADO)) {
+                for (int z = 0; z < 3; ++z) before[z] = p.w[0], after[z] = y[6 + z];
             } else if (mode == 1.0) {
-                // The whole air flow passes zones 3, 2, 1 in turn.
-                EXPECT_NEAR(e[14], m * cp * (e[6] - p.w[0]), 1e-9 * e[14]);
-                EXPECT_NEAR(e[13], m * cp * (e[7] - e[6]), 1e-9 * e[13]);
-                EXPECT_NEAR(e[12], m * cp * (e[8] - e[7]), 1e-9 * e[12]);
+                before[2] = p.w[0], after[2] = y[6], before[1] = y[6], after[1] = y[7], before[0] = y[7],
+                after[0] = y[8];
             } else {
-                EXPECT_NEAR(e[13], m * cp * (e[7] - p.w[0]), 1e-9 * e[13]);
-                EXPECT_NEAR(e[12], m * cp * (e[4] - e[7]), 1e-9 * e[12]);
+                before[1] = p.w[0], after[1] = y[7], before[0] = y[7], after[0] = y[4];
             }
-            // Overall: what the air takes is what the zones give.
-            const double zones = e[12] + e[13] + e[14];
-            EXPECT_NEAR(m * cp * (e[4] - p.w[0]), zones, 1e-9 * zones);
-            EXPECT_GT(e[12], 0);
-            EXPECT_GT(e[13], 0);
+            for (int z = 0; z < (mode == 1.0 ? 3 : 2); ++z) {
+                const double share = std::strcmp(t, TIPO_FLUJO_CRUZADO) ? 1.0 : L[z];
+                EXPECT_GT(y[12 + z], 0) << "zone " << z + 1;
+                EXPECT_NEAR(y[12 + z], share * mcp * (after[z] - before[z]), 1e-9 * y[12 + z]) << "zone " << z + 1;
+            }
+            EXPECT_NEAR(mcp * (y[4] - p.w[0]), y[12] + y[13] + y[14], 1e-9 * y[13]) << "air takes it all";
         }
     }
-}
-
-TEST(CondenserFit, FittedZoneHeatEqualsDutyWithRealLibrary)
-{
-    CPType real = real_props();
-    if (!real) GTEST_SKIP() << "real property library not built yet";
-    Records r(TIPO_FLUJO_CRUZADO, "R134a", "Air");
-    Point p;
-    p.x[2] = 250000;
-    const double u3[3] = {p.u[0], p.u[2], p.u[3]};
-    const double L1 = metodo_ajuste_L1_condens(0.1, p.x, u3, p.w, real, nullptr);
-    ASSERT_GT(L1, 0.0);
-    ASSERT_LT(L1, 1.0);
-    const Extended e = extended(p, 1.0, L1, real);
-    EXPECT_NEAR(e[12], e[15], 1e-6 * e[15]);
+    r.type(TIPO_FLUJO_CRUZADO);
+    const double L1 = metodo_ajuste_L1_condens(0.1, p.x, p.u3, p.w, real, nullptr);
+    ASSERT_TRUE(L1 > 0 && L1 < 1);
+    const auto y = extended(p, 1.0, L1, real);
+    EXPECT_NEAR(y[12], y[15], 1e-6 * y[15]);
 }
