@@ -2,6 +2,8 @@
 // returns the exit code through the callback it installs.
 #pragma once
 
+#include <filesystem>
+
 #include <CLI/CLI.hpp>
 
 namespace cyclesim::cli {
@@ -13,5 +15,9 @@ struct GlobalOptions {
 void add_eval_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
 void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
 void add_check_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
+void add_plot_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
+
+// Draws the plots of a run directory; reports on stderr, returns false on failure.
+bool plot_run_directory(const std::filesystem::path& dir);
 
 }  // namespace cyclesim::cli

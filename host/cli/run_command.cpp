@@ -17,6 +17,7 @@ struct RunCliOptions {
     std::vector<std::string> sets;
     double stop_time = 0.0;
     bool stop_time_given = false;
+    bool no_plot = false;
 };
 
 std::filesystem::path blocks_folder(const GlobalOptions& globals)
@@ -39,6 +40,7 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
                     "BLOCK.PARAM[.FIELD]=VALUE: override a dialog value (PARAM = 1-based position) or a source "
                     "setting (PARAM = its name); repeatable")
         ->allow_extra_args(false);
+    cmd->add_flag("--no-plot", options->no_plot, "do not draw the plots at the end of the run");
 
     cmd->callback([options, stop, &globals, &exit_code]() {
         RunOptions run;
@@ -50,6 +52,11 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
         run.blocks_dir = blocks_folder(globals);
         run.progress = isatty(STDERR_FILENO) != 0;
         RunOutcome outcome = run_model(run);
+        // Plots of what was logged, also of a run that stopped early; a
+        // plotting problem is reported but does not turn a run into a failure.
+        if (!options->no_plot && !outcome.run_dir.empty() &&
+            std::filesystem::exists(outcome.run_dir / "results.csv"))
+            plot_run_directory(outcome.run_dir);
         if (outcome.ok) {
             std::cerr << "cyclesim run: completed at t = " << outcome.final_time << " ("
                       << outcome.stats.major_steps << " steps); results in " << outcome.run_dir.string() << std::endl;

@@ -47,10 +47,10 @@ LoopSolver::LoopSolver(SUNContext ctx, int n, double tolerance, int max_iteratio
     check_sundials(KINSetFuncNormTol(kinsol_, tolerance), "KINSetFuncNormTol");
     check_sundials(KINSetScaledStepTol(kinsol_, tolerance * 1e-3), "KINSetScaledStepTol");
     check_sundials(KINSetNumMaxIters(kinsol_, max_iterations), "KINSetNumMaxIters");
-    // A fresh Jacobian at every iteration: loops are small and the blocks in
-    // them are strongly nonlinear (property calls), so modified Newton with an
-    // old Jacobian tends to stall.
-    check_sundials(KINSetMaxSetupCalls(kinsol_, 1), "KINSetMaxSetupCalls");
+    // Modified Newton: a Jacobian is kept for a few iterations (and, on
+    // request, from one solve to the next); KINSOL forms a new one when the
+    // line search fails with the old.
+    check_sundials(KINSetMaxSetupCalls(kinsol_, 5), "KINSetMaxSetupCalls");
     check_sundials(KINSetPrintLevel(kinsol_, 0), "KINSetPrintLevel");
 }
 
@@ -63,8 +63,11 @@ LoopSolver::~LoopSolver()
         if (v) N_VDestroy(v);
 }
 
-int LoopSolver::solve(std::vector<double>& x, const std::vector<double>& typical, Residual residual)
+int LoopSolver::solve(std::vector<double>& x, const std::vector<double>& typical, Residual residual,
+                      bool reuse_jacobian)
 {
+    const bool reuse = reuse_jacobian && have_jacobian_;
+    check_sundials(KINSetNoInitSetup(kinsol_, reuse ? SUNTRUE : SUNFALSE), "KINSetNoInitSetup");
     residual_ = std::move(residual);
     typical_ = typical;
     iterations_ = evaluations_ = 0;
@@ -82,6 +85,9 @@ int LoopSolver::solve(std::vector<double>& x, const std::vector<double>& typical
     iterations_ = nni;
     for (int i = 0; i < n_; ++i) x[i] = u[i];
     residual_ = nullptr;
+    long jacobians = 0;
+    KINGetNumJacEvals(kinsol_, &jacobians);
+    have_jacobian_ = flag >= 0 && (reuse || jacobians > 0);
     return flag;
 }
 

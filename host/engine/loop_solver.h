@@ -35,8 +35,12 @@ public:
     LoopSolver& operator=(const LoopSolver&) = delete;
 
     // Solves from the guess in x (overwritten with the last iterate); `typical`
-    // holds the magnitude of each unknown. Returns the KINSOL flag.
-    int solve(std::vector<double>& x, const std::vector<double>& typical, Residual residual);
+    // holds the magnitude of each unknown. With `reuse_jacobian`, the Jacobian
+    // of the previous solve (if any) starts the iteration: warm solves along a
+    // trajectory then cost a residual or two instead of n + 2. Returns the
+    // KINSOL flag.
+    int solve(std::vector<double>& x, const std::vector<double>& typical, Residual residual,
+              bool reuse_jacobian = false);
 
     long iterations() const { return iterations_; }       // Newton iterations of the last solve
     long evaluations() const { return evaluations_; }     // residual evaluations of the last solve
@@ -57,6 +61,7 @@ private:
     Residual residual_;
     std::vector<double> typical_;
     long iterations_ = 0, evaluations_ = 0;
+    bool have_jacobian_ = false;
     std::string message_;
 };
 

@@ -1,4 +1,5 @@
 #include "model_file.h"
+#include "plotting.h"
 
 #include "errors.h"
 
@@ -209,6 +210,25 @@ void parse_log(const json& doc, ModelSpec& model, const std::string& file)
     }
 }
 
+void parse_guesses(const json& doc, ModelSpec& model, const std::string& file)
+{
+    auto it = doc.find("loop_guesses");
+    if (it == doc.end()) return;
+    const std::string where = file + ": loop_guesses";
+    if (!it->is_object()) fail(where, "expected an object {\"block.port.element\": value, ...}");
+    for (auto g = it->begin(); g != it->end(); ++g) {
+        if (g.key() == "comment") continue;
+        GuessSpec spec;
+        spec.where = where + ".\"" + g.key() + "\"";
+        spec.signal = SignalSpec::parse(g.key(), spec.where);
+        if (spec.signal.element < 0) fail(spec.where, "a guess names one element: block.port.element");
+        if (!model.find_block(spec.signal.block)) fail(spec.where, "no block named '" + spec.signal.block + "'");
+        if (!g->is_number() || !std::isfinite(g->get<double>())) fail(spec.where, "expected a finite number");
+        spec.value = g->get<double>();
+        model.loop_guesses.push_back(std::move(spec));
+    }
+}
+
 void parse_solver(const json& doc, ModelSpec& model, const std::string& file)
 {
     auto it = doc.find("solver");
@@ -320,7 +340,7 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
     const std::string file = file_path.string();
     if (!doc.is_object()) fail(file, "a model file holds one JSON object");
     for (const auto& s : overrides.sets) apply_override(doc, s, file);
-    check_keys(doc, {"name", "blocks", "connections", "log", "solver"}, file);
+    check_keys(doc, {"name", "blocks", "connections", "log", "loop_guesses", "plots", "solver"}, file);
 
     ModelSpec model;
     model.file = file_path;
@@ -330,7 +350,14 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
     parse_blocks(doc, model, file);
     parse_connections(doc, model, file);
     parse_log(doc, model, file);
+    parse_guesses(doc, model, file);
     parse_solver(doc, model, file);
+    if (doc.contains("plots")) {
+        std::vector<std::string> logged;
+        for (const auto& l : model.log) logged.push_back(l.name);
+        validate_plot_spec(doc["plots"], logged, file + ": plots");
+        model.plots = doc["plots"];
+    }
     if (overrides.stop_time) {
         if (!std::isfinite(*overrides.stop_time)) fail("--stop-time", "expected a finite number");
         model.solver.stop_time = *overrides.stop_time;

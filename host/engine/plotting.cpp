@@ -182,9 +182,16 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
         std::ofstream out(dome);
         out.precision(10);
         std::vector<std::pair<double, double>> liquid, vapour;
-        const double lo = 0.3 * pmin, hi = 3.0 * pmax;
-        for (int i = 0; i <= 200; ++i) {
-            double p = lo * std::pow(hi / lo, i / 200.0);
+        // Up to just below the critical pressure when the library knows it,
+        // so the dome closes at its top.
+        double lo = 0.3 * pmin, hi = 3.0 * pmax;
+        const double pcrit = props("pcrit", "", 0, "", 0, fluid.c_str());
+        if (std::isfinite(pcrit) && pcrit > 2 * lo) hi = pcrit;
+        for (int i = 0; i <= 300; ++i) {
+            // denser sampling towards the top, where the dome turns
+            double f = 1.0 - std::pow(1.0 - i / 300.0, 2.0);
+            double p = lo * std::pow(hi / lo, f);
+            if (p >= 0.99999 * pcrit) p = 0.99999 * pcrit;
             double hf = props("H", "P", p, "Q", 0, fluid.c_str());
             double hg = props("H", "P", p, "Q", 1, fluid.c_str());
             if (!std::isfinite(hf) || !std::isfinite(hg) || hf == HUGE_VAL || hg == HUGE_VAL) continue;

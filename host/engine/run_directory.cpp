@@ -83,8 +83,8 @@ ResultsWriter::~ResultsWriter()
 
 void ResultsWriter::write(double t, const std::vector<double>& values)
 {
-    std::fprintf(file_, "%.12g", t);
-    for (double v : values) std::fprintf(file_, ",%.12g", v);
+    std::fprintf(file_, "%.17g", t);
+    for (double v : values) std::fprintf(file_, ",%.17g", v);  // exact round trip
     std::fputc('\n', file_);
     std::fflush(file_);
 }

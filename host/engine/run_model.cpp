@@ -141,6 +141,11 @@ RunOutcome run_model(const RunOptions& options)
         log.line(line);
 
         ResultsWriter results(dir / "results.csv", sim->log_names(), sim->log_units());
+        // What `cyclesim plot` should draw travels with the results.
+        if (!spec.plots.is_null())
+            write_json_file(dir / "plots.json", spec.plots);
+        else
+            std::filesystem::remove(dir / "plots.json");
         RunRecorder recorder(results, dir, sv, options.progress);
         PrintTarget target{&log, options.echo_prints};
         try {

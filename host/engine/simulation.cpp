@@ -8,6 +8,7 @@
 #include "sundials_support.h"
 
 #include <cvode/cvode.h>
+#include <cvode/cvode_ls.h>
 #include <nvector/nvector_serial.h>
 #include <sunlinsol/sunlinsol_dense.h>
 #include <sunmatrix/sunmatrix_dense.h>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <optional>
 
 namespace cyclesim {
@@ -41,16 +43,30 @@ std::string fmt_value(double v)
 
 // Relative step of the loop Jacobian's differences (see loop_solver.h).
 constexpr double kLoopDifferenceStep = 3e-4;
+// Relative step of the integrator's difference Jacobian (same reasoning).
+constexpr double kStateDifferenceStep = 3e-4;
 // A loop solve whose scaled residual is within this factor of the tolerance
 // is accepted even when Newton stopped on a small step: the blocks' own inner
 // solvers leave noise of about that size.
 constexpr double kLoopAcceptFactor = 100.0;
+
+// An algebraic loop that could not be solved. In a minor step the integrator
+// may retry with a smaller step; at a major step it ends the run.
+class LoopFailure : public SimulationError {
+public:
+    using SimulationError::SimulationError;
+};
 
 struct LoopRuntime {
     LoopPlan plan;
     std::vector<double> tear_values;           // what the torn inputs read
     std::vector<const double*> tear_sources;   // the outputs the tear variables stand for
     std::vector<double> max_seen;              // largest magnitude seen per tear variable
+    std::vector<std::optional<double>> guesses;  // starting values from the model file
+    std::string block_error;                   // a block's refusal during the latest solve
+    // The latest residual evaluation: its point, residual and status.
+    std::vector<double> last_x, last_f;
+    int last_status = -1;
     std::unique_ptr<LoopSolver> solver;
     bool primed = false;
 };
@@ -76,7 +92,7 @@ struct Simulation::Impl {
     // Failures inside solver callbacks are kept here and raised once the
     // solver has returned.
     std::exception_ptr pending_error;
-    std::string last_nonfinite;       // latest non-finite value met in a minor step
+    std::string last_nonfinite;       // latest minor-step trouble (non-finite value, unsolved loop)
     std::string integrator_message;
 
     Impl(ModelSpec m, PluginRegistry& registry);
@@ -90,7 +106,8 @@ struct Simulation::Impl {
     void build_blocks(PluginRegistry& registry);
     void wire();
     void make_plan();
-    void resolve_log();
+    void resolve_signals();
+    std::vector<std::pair<ElementRef, double>> guesses;
 
     // --- evaluation -----------------------------------------------------
     void scatter_states(const double* y)
@@ -156,7 +173,10 @@ struct Simulation::Impl {
         return std::nullopt;
     }
 
-    int loop_residual(LoopRuntime& L, const double* x, double* f, double t, bool major)
+    // Residual of a loop at x. Inside Newton iterations (`trial`), a block that
+    // refuses a trial point (error status) makes the point unusable, like a
+    // non-finite value, and Newton backs off; elsewhere the refusal is final.
+    int loop_residual(LoopRuntime& L, const double* x, double* f, double t, bool major, bool trial = false)
     {
         try {
             std::copy(x, x + L.tear_values.size(), L.tear_values.begin());
@@ -166,8 +186,20 @@ struct Simulation::Impl {
                 f[i] = *L.tear_sources[i] - x[i];
                 if (!std::isfinite(f[i])) status = 1;
             }
+            L.last_x.assign(x, x + L.tear_values.size());
+            L.last_f.assign(f, f + L.tear_values.size());
+            L.last_status = status;
             return status;
+        } catch (const SimulationError& e) {
+            L.last_status = -1;
+            if (trial) {
+                L.block_error = e.what();
+                return 1;
+            }
+            pending_error = std::current_exception();
+            return -1;
         } catch (...) {
+            L.last_status = -1;
             pending_error = std::current_exception();
             return -1;
         }
@@ -192,12 +224,19 @@ struct Simulation::Impl {
         const std::size_t n = L.tear_values.size();
         std::vector<double> x = L.tear_values, f(n);
         if (!L.primed) {
-            // First guess: one pass through the loop from the outputs' initial
-            // values, so that the unknowns start at their own magnitudes.
-            for (std::size_t i = 0; i < n; ++i) x[i] = *L.tear_sources[i];
-            if (loop_residual(L, x.data(), f.data(), t, major) < 0) std::rethrow_exception(pending_error);
-            for (std::size_t i = 0; i < n; ++i)
-                if (std::isfinite(f[i])) x[i] += f[i];
+            // First guess: the model's starting values; unknowns without one
+            // take one pass through the loop from the outputs' initial values,
+            // so that they start at their own magnitudes.
+            bool all_guessed = true;
+            for (std::size_t i = 0; i < n; ++i) {
+                x[i] = L.guesses[i] ? *L.guesses[i] : *L.tear_sources[i];
+                all_guessed = all_guessed && L.guesses[i].has_value();
+            }
+            if (!all_guessed) {
+                if (loop_residual(L, x.data(), f.data(), t, major) < 0) std::rethrow_exception(pending_error);
+                for (std::size_t i = 0; i < n; ++i)
+                    if (!L.guesses[i] && std::isfinite(f[i])) x[i] += f[i];
+            }
             L.primed = true;
         }
         std::vector<double> typical(n);
@@ -206,27 +245,40 @@ struct Simulation::Impl {
             typical[i] = std::max(std::fabs(x[i]), 1e-3 * L.max_seen[i]);
             if (!(typical[i] > 0)) typical[i] = 1.0;
         }
-        pending_error = nullptr;
-        int flag = L.solver->solve(x, typical, [&](const double* u, double* r) {
-            return loop_residual(L, u, r, t, major);
-        });
-        ++stats.loop_solves;
-        stats.loop_iterations += L.solver->iterations();
-        stats.loop_residual_evaluations += L.solver->evaluations();
-        if (pending_error) std::rethrow_exception(pending_error);
-        // Evaluate once more at the solution so that every output of the loop
-        // belongs to it, and judge the residual there.
-        int status = loop_residual(L, x.data(), f.data(), t, major);
-        if (status < 0) std::rethrow_exception(pending_error);
-        ++stats.loop_residual_evaluations;
+        const double tol = model.solver.loop_tolerance;
+        const std::vector<double> start = x;
+        int flag = 0;
         double worst = 0.0;
         std::size_t worst_i = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            double r = std::isfinite(f[i]) ? std::fabs(f[i]) / typical[i] : INFINITY;
-            if (!(r <= worst)) worst = r, worst_i = i;
+        // First with the Jacobian of the previous solve, then, if that fails,
+        // from the same start with fresh ones.
+        for (bool reuse : {true, false}) {
+            x = start;
+            pending_error = nullptr;
+            L.block_error.clear();
+            flag = L.solver->solve(
+                x, typical, [&](const double* u, double* r) { return loop_residual(L, u, r, t, major, true); },
+                reuse);
+            ++stats.loop_solves;
+            stats.loop_iterations += L.solver->iterations();
+            stats.loop_residual_evaluations += L.solver->evaluations();
+            if (pending_error) std::rethrow_exception(pending_error);
+            // The outputs must belong to the solution: evaluate once more
+            // unless the latest evaluation was at it, and judge the residual.
+            if (L.last_x == x && L.last_status == 0) {
+                f = L.last_f;
+            } else {
+                if (loop_residual(L, x.data(), f.data(), t, major) < 0) std::rethrow_exception(pending_error);
+                ++stats.loop_residual_evaluations;
+            }
+            worst = 0.0;
+            worst_i = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                double r = std::isfinite(f[i]) ? std::fabs(f[i]) / typical[i] : INFINITY;
+                if (!(r <= worst)) worst = r, worst_i = i;
+            }
+            if ((flag >= 0 && worst <= kLoopAcceptFactor * tol) || worst <= tol) return;
         }
-        const double tol = model.solver.loop_tolerance;
-        if ((flag >= 0 && worst <= kLoopAcceptFactor * tol) || worst <= tol) return;
         const auto& r = L.plan.tears[worst_i];
         std::string msg = describe_loop(L) + " could not be solved at t = " + fmt_time(t) + ": " +
                           LoopSolver::flag_name(flag) + "; scaled residual " + fmt_value(worst) + " at " +
@@ -234,7 +286,8 @@ struct Simulation::Impl {
                           " (value " + fmt_value(x[worst_i]) + ", output " + fmt_value(*L.tear_sources[worst_i]) +
                           ")";
         if (!L.solver->last_message().empty()) msg += "; " + L.solver->last_message();
-        throw SimulationError(msg);
+        if (!L.block_error.empty()) msg += "; last refusal by a block: " + L.block_error;
+        throw LoopFailure(msg);
     }
 
     // Right-hand side for CVODE: a minor step.
@@ -244,22 +297,55 @@ struct Simulation::Impl {
         try {
             scatter_states(y);
             if (auto msg = evaluate_outputs(t, false)) {
-                last_nonfinite = *msg;
+                last_nonfinite = "non-finite value: " + *msg;
                 return 1;  // recoverable: CVODE retries with a smaller step
             }
             for (auto& b : blocks)
                 if (!b->cont_states().empty()) b->derivatives(t, false);
             if (auto msg = nonfinite_derivative(t)) {
-                last_nonfinite = *msg;
+                last_nonfinite = "non-finite value: " + *msg;
                 return 1;
             }
             gather_derivatives(dy);
             if (n_states == 0) dy[0] = 0.0;
             return 0;
+        } catch (const LoopFailure& e) {
+            last_nonfinite = e.what();
+            return 1;
         } catch (...) {
             pending_error = std::current_exception();
             return -1;
         }
+    }
+
+    // Jacobian of the right-hand side by forward differences, column by
+    // column. The step is relative (3e-4 of |y| + atol/rtol), not CVODE's
+    // sqrt(machine epsilon): the right-hand side runs the blocks' inner
+    // solvers and the loop solver, which converge to about 1e-6, and a tiny
+    // step would difference their convergence noise.
+    int jacobian(double t, const double* y, const double* fy, double* const* columns, int n, double* ytmp,
+                 double* ftmp)
+    {
+        const double floor = model.solver.atol / model.solver.rtol;
+        std::copy(y, y + n, ytmp);
+        for (int j = 0; j < n; ++j) {
+            const double h = kStateDifferenceStep * (std::fabs(y[j]) + floor);
+            int status = 1;
+            for (double sign : {1.0, -1.0}) {
+                ytmp[j] = y[j] + sign * h;
+                status = rhs(t, ytmp, ftmp);
+                if (status < 0) return status;
+                if (status == 0) {
+                    const double step = ytmp[j] - y[j];
+                    for (int i = 0; i < n; ++i) columns[j][i] = (ftmp[i] - fy[i]) / step;
+                    break;
+                }
+            }
+            ytmp[j] = y[j];
+            if (status != 0) return 1;
+        }
+        scatter_states(y);
+        return 0;
     }
 
     // One major step at t from the integrator's states y (updated in place
@@ -318,8 +404,8 @@ Simulation::Impl::Impl(ModelSpec m, PluginRegistry& registry) : model(std::move(
 {
     build_blocks(registry);
     wire();
+    resolve_signals();
     make_plan();
-    resolve_log();
     t_now = model.solver.start_time;
 }
 
@@ -447,6 +533,10 @@ void Simulation::Impl::make_plan()
         const std::size_t n = L.plan.tears.size();
         L.tear_values.assign(n, 0.0);
         L.max_seen.assign(n, 0.0);
+        L.guesses.assign(n, std::nullopt);
+        for (std::size_t i = 0; i < n; ++i)
+            for (const auto& [ref, value] : guesses)
+                if (ref == L.plan.tears[i]) L.guesses[i] = value;
         for (const auto& r : L.plan.tears) L.tear_sources.push_back(&blocks[r.block]->output(r.port)[r.element]);
         for (const auto& [in, k] : L.plan.torn_inputs)
             blocks[in.block]->connect_input(in.port, in.element, &L.tear_values[k]);
@@ -455,23 +545,28 @@ void Simulation::Impl::make_plan()
     }
 }
 
-void Simulation::Impl::resolve_log()
+void Simulation::Impl::resolve_signals()
 {
-    for (const auto& l : model.log) {
+    auto resolve = [&](const SignalSpec& signal, const std::string& where) {
         int b = -1;
         for (std::size_t i = 0; i < blocks.size(); ++i)
-            if (blocks[i]->name() == l.signal.block) b = static_cast<int>(i);
+            if (blocks[i]->name() == signal.block) b = static_cast<int>(i);
         SimBlock& blk = *blocks[b];
-        if (l.signal.port >= blk.num_outputs())
-            throw SimulationError(l.where + ": block '" + blk.name() + "' has " + std::to_string(blk.num_outputs()) +
-                                  " output ports; there is no port " + std::to_string(l.signal.port));
-        auto y = blk.output(l.signal.port);
-        if (l.signal.element >= static_cast<int>(y.size()))
-            throw SimulationError(l.where + ": block '" + blk.name() + "' output port " +
-                                  std::to_string(l.signal.port) + " has width " + std::to_string(y.size()) +
-                                  "; there is no element " + std::to_string(l.signal.element));
-        logged.push_back(&y[l.signal.element]);
+        if (signal.port >= blk.num_outputs())
+            throw SimulationError(where + ": block '" + blk.name() + "' has " + std::to_string(blk.num_outputs()) +
+                                  " output ports; there is no port " + std::to_string(signal.port));
+        auto y = blk.output(signal.port);
+        if (signal.element >= static_cast<int>(y.size()))
+            throw SimulationError(where + ": block '" + blk.name() + "' output port " + std::to_string(signal.port) +
+                                  " has width " + std::to_string(y.size()) + "; there is no element " +
+                                  std::to_string(signal.element));
+        return ElementRef{b, signal.port, signal.element};
+    };
+    for (const auto& l : model.log) {
+        ElementRef r = resolve(l.signal, l.where);
+        logged.push_back(&blocks[r.block]->output(r.port)[r.element]);
     }
+    for (const auto& g : model.loop_guesses) guesses.emplace_back(resolve(g.signal, g.where), g.value);
 }
 
 namespace {
@@ -504,6 +599,14 @@ void cvode_error(int code, const char*, const char* function, char* msg, void* u
     if (code == CV_WARNING) return;
     auto* sim = static_cast<Simulation::Impl*>(user);
     sim->integrator_message = std::string(function ? function : "CVODE") + ": " + (msg ? msg : "");
+}
+
+int cvode_jacobian(double t, N_Vector y, N_Vector fy, SUNMatrix J, void* user, N_Vector tmp1, N_Vector tmp2, N_Vector)
+{
+    auto* sim = static_cast<Simulation::Impl*>(user);
+    const int n = static_cast<int>(SUNDenseMatrix_Columns(J));
+    return sim->jacobian(t, N_VGetArrayPointer(y), N_VGetArrayPointer(fy), SUNDenseMatrix_Cols(J), n,
+                         N_VGetArrayPointer(tmp1), N_VGetArrayPointer(tmp2));
 }
 
 std::string cvode_flag_name(int flag)
@@ -542,6 +645,7 @@ void Simulation::Impl::integrate(RunObserver& observer)
     cv.LS = cv.A ? SUNLinSol_Dense(cv.y, cv.A, sundials.get()) : nullptr;
     if (!cv.LS) throw SimulationError("cannot allocate the integrator's linear solver");
     check_sundials(CVodeSetLinearSolver(cv.mem, cv.LS, cv.A), "CVodeSetLinearSolver");
+    check_sundials(CVodeSetJacFn(cv.mem, cvode_jacobian), "CVodeSetJacFn");
     auto configure = [&]() {
         if (s.max_step > 0) check_sundials(CVodeSetMaxStep(cv.mem, s.max_step), "CVodeSetMaxStep");
         if (s.initial_step > 0) check_sundials(CVodeSetInitStep(cv.mem, s.initial_step), "CVodeSetInitStep");
@@ -549,8 +653,9 @@ void Simulation::Impl::integrate(RunObserver& observer)
     };
     configure();
 
-    // CVodeReInit clears the counters: they are added up before each restart.
-    auto collect = [&]() {
+    // CVodeReInit clears the counters: they are added up before each restart
+    // and once more when the run ends, however it ends.
+    auto collect = [this, &cv]() {
         long v = 0;
         if (CVodeGetNumSteps(cv.mem, &v) == CV_SUCCESS) stats.integrator_steps += v;
         if (CVodeGetNumErrTestFails(cv.mem, &v) == CV_SUCCESS) stats.error_test_failures += v;
@@ -561,8 +666,12 @@ void Simulation::Impl::integrate(RunObserver& observer)
         if (CVodeGetLastStep(cv.mem, &h) == CV_SUCCESS && h > 0) stats.last_step_size = h;
     };
 
+    struct CollectAtExit {
+        std::function<void()> f;
+        ~CollectAtExit() { f(); }
+    } collect_at_exit{collect};
+
     // Output times are start + k * interval, counted, not accumulated.
-    const double span = s.stop_time - s.start_time;
     const double eps = 1e-12 * std::max({1.0, std::fabs(s.start_time), std::fabs(s.stop_time)});
     long next_output = 1;
     auto output_time = [&](long k) {
@@ -570,6 +679,7 @@ void Simulation::Impl::integrate(RunObserver& observer)
                                      : s.stop_time;
     };
     std::size_t next_break = 0;
+    int tiny_steps = 0;
 
     while (t < s.stop_time - eps) {
         while (s.output_interval > 0 && output_time(next_output) <= t + eps) ++next_output;
@@ -578,7 +688,6 @@ void Simulation::Impl::integrate(RunObserver& observer)
         if (next_break < breakpoints.size()) target = std::min(target, breakpoints[next_break]);
         check_sundials(CVodeSetStopTime(cv.mem, target), "CVodeSetStopTime");
 
-        last_nonfinite.clear();
         integrator_message.clear();
         pending_error = nullptr;
         double tret = t;
@@ -586,9 +695,23 @@ void Simulation::Impl::integrate(RunObserver& observer)
         if (pending_error) std::rethrow_exception(pending_error);
         if (flag < 0) {
             std::string msg = "integrator failed at t = " + fmt_time(tret) + " (" + cvode_flag_name(flag) + ")";
-            if (!last_nonfinite.empty()) msg = "non-finite value: " + last_nonfinite + "; " + msg;
+            if (!last_nonfinite.empty()) msg = last_nonfinite + "; " + msg;
             if (!integrator_message.empty()) msg += ": " + integrator_message;
             throw SimulationError(msg);
+        }
+        // A step size that has collapsed to round-off of t (a singularity
+        // ahead, derivatives that cannot be evaluated beyond some time) would
+        // otherwise creep towards it forever.
+        double h = 0.0;
+        CVodeGetLastStep(cv.mem, &h);
+        if (std::fabs(h) <= 1e-13 * std::max(1.0, std::fabs(tret))) {
+            if (++tiny_steps >= 20) {
+                std::string msg = "integrator step size collapsed to " + fmt_value(h) + " at t = " + fmt_time(tret);
+                if (!last_nonfinite.empty()) msg = last_nonfinite + "; " + msg;
+                throw SimulationError(msg);
+            }
+        } else {
+            tiny_steps = 0;
         }
         const bool at_target = flag == CV_TSTOP_RETURN || std::fabs(tret - target) <= eps;
         t = at_target ? target : tret;
@@ -604,9 +727,7 @@ void Simulation::Impl::integrate(RunObserver& observer)
             ++stats.restarts;
         }
         observer.on_progress(t, stats);
-        (void)span;
     }
-    collect();
 }
 
 void Simulation::Impl::run(RunObserver& observer)

@@ -92,6 +92,8 @@ TEST(ModelFile, MistakesInTheFileNameFileKeyAndReason)
     EXPECT_HAS(m, "connections[0].to: port \"zero\" is not a non-negative integer");
     m = with([](json& d) { d["log"][0]["signal"] = "int.0"; });
     EXPECT_HAS(m, "log[0]: a logged signal names one element");
+    m = with([](json& d) { d["loop_guesses"] = {{"int.0", 1.0}}; });
+    EXPECT_HAS(m, "loop_guesses.\"int.0\": a guess names one element");
     m = with([](json& d) { d["solver"]["method"] = "RK45"; });
     EXPECT_HAS(m, "solver.method: expected \"BDF\" or \"Adams\"");
     m = with([](json& d) { d["solver"]["stop_time"] = -1; });
@@ -136,6 +138,8 @@ TEST(ModelFile, MistakesInTheModelNameBlockPortAndElement)
     EXPECT_HAS(m, "block 'int' (S-function TestIntegrator) input port 0 element 0 is not connected");
     m = with([](json& d) { d["connections"].push_back({{"from", "src.0.0"}, {"to", "map.0.0"}}); });
     EXPECT_HAS(m, "block 'map' input port 0 element 0 is already connected (by connections[1])");
+    m = with([](json& d) { d["loop_guesses"] = {{"map.0.2", 1.0}}; });
+    EXPECT_HAS(m, "loop_guesses.\"map.0.2\": block 'map' output port 0 has width 1; there is no element 2");
     m = with([](json& d) { d["log"][1] = "map.0.3"; });
     EXPECT_HAS(m, "log[1]: block 'map' output port 0 has width 1; there is no element 3");
     m = with([](json& d) { d["blocks"][0] = {{"name", "src"}, {"type", "table"}, {"time", {0, 1}}, {"values", {1}}}; });

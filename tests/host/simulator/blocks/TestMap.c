@@ -68,8 +68,14 @@ static void mdlOutputs(SimStruct *S, int_T tid)
         ssSetErrorStatus(S, "input above the limit fail_above");
         return;
     }
-    ssGetOutputPortRealSignal(S, 0)[0] = field(S, "c0") + field(S, "c1") * u + field(S, "c2") * u * u +
-                                         field(S, "s") * sqrt(u) + field(S, "k") * cos(u);
+    {
+        /* Terms with a zero coefficient are left out, so that sqrt of a
+         * negative input only matters when s is given. */
+        real_T y = field(S, "c0") + field(S, "c1") * u + field(S, "c2") * u * u;
+        if (field(S, "s") != 0.0) y += field(S, "s") * sqrt(u);
+        if (field(S, "k") != 0.0) y += field(S, "k") * cos(u);
+        ssGetOutputPortRealSignal(S, 0)[0] = y;
+    }
 }
 
 static void mdlTerminate(SimStruct *S)

@@ -1,0 +1,28 @@
+// cyclesim plot: PNG plots of a run directory with gnuplot.
+#include <iostream>
+
+#include "commands.h"
+#include "plotting.h"
+
+namespace cyclesim::cli {
+
+bool plot_run_directory(const std::filesystem::path& dir)
+{
+    try {
+        for (const auto& png : make_plots(dir)) std::cerr << "cyclesim plot: wrote " << png.string() << std::endl;
+        return true;
+    } catch (const std::exception& e) {
+        std::cerr << "cyclesim plot: " << e.what() << std::endl;
+        return false;
+    }
+}
+
+void add_plot_command(CLI::App& app, const GlobalOptions&, int& exit_code)
+{
+    auto dir = std::make_shared<std::string>();
+    auto* cmd = app.add_subcommand("plot", "draw the plots of a run directory (PNG, with gnuplot)");
+    cmd->add_option("dir", *dir, "run directory holding results.csv")->required();
+    cmd->callback([dir, &exit_code]() { exit_code = plot_run_directory(*dir) ? 0 : 1; });
+}
+
+}  // namespace cyclesim::cli
