@@ -470,6 +470,48 @@ private:
     int width_ = 1;
 };
 
+// Element-wise product and quotient of its inputs: "operations" holds one
+// '*' or '/' per input port ("*/" gives in0 / in1, e.g. a COP from a heat
+// rate and a power). Direct feedthrough.
+class ProductBlock final : public BuiltinBlock {
+public:
+    explicit ProductBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "product")
+    {
+        Settings s(spec);
+        std::string ops = "**";
+        if (s.has("operations")) {
+            const json& j = spec.settings["operations"];
+            if (!j.is_string() || j.get<std::string>().empty() ||
+                j.get<std::string>().find_first_not_of("*/") != std::string::npos)
+                s.fail("operations", "expected a text of '*' and '/', one per input port");
+            ops = j.get<std::string>();
+        }
+        int w = s.width();
+        for (char c : ops) {
+            divide_.push_back(c == '/');
+            add_input(w);
+        }
+        add_output(w);
+        width_ = w;
+        feedthrough_ = true;
+    }
+    void outputs(double, bool) override
+    {
+        for (int i = 0; i < width_; ++i) {
+            double y = 1.0;
+            for (std::size_t p = 0; p < divide_.size(); ++p) {
+                const double v = in(static_cast<int>(p), i);
+                y = divide_[p] ? y / v : y * v;
+            }
+            out(0)[i] = y;
+        }
+    }
+
+private:
+    std::vector<bool> divide_;
+    int width_ = 1;
+};
+
 }  // namespace
 
 std::unique_ptr<SimBlock> make_builtin_block(const BlockSpec& spec, const std::filesystem::path& model_dir)
@@ -482,6 +524,7 @@ std::unique_ptr<SimBlock> make_builtin_block(const BlockSpec& spec, const std::f
     if (spec.type == "memory") return std::make_unique<MemoryBlock>(spec);
     if (spec.type == "gain") return std::make_unique<GainBlock>(spec);
     if (spec.type == "sum") return std::make_unique<SumBlock>(spec);
+    if (spec.type == "product") return std::make_unique<ProductBlock>(spec);
     throw SimulationError(spec.where + ": '" + spec.type + "' is not a built-in block type");
 }
 

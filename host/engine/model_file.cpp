@@ -28,6 +28,7 @@ const std::map<std::string, std::set<std::string>>& block_keys()
         {"memory", {"initial", "width"}},
         {"gain", {"gain", "width"}},
         {"sum", {"signs", "width"}},
+        {"product", {"operations", "width"}},
     };
     return keys;
 }

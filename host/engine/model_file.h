@@ -45,7 +45,7 @@ struct SignalSpec {
 
 struct BlockSpec {
     std::string name;
-    std::string type;        // "sfunction", "constant", "step", "ramp", "table", "sine", "memory", "gain", "sum"
+    std::string type;        // "sfunction", "constant", "step", "ramp", "table", "sine", "memory", "gain", "sum", "product"
     nlohmann::json settings; // the block's object as written (sources read their settings from it)
     std::string where;       // "file: blocks[i]" for messages
 };

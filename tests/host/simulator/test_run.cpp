@@ -141,6 +141,7 @@ TEST_F(RunTest, SourcesDriveTheIntegratorWithExactBreakpoints)
           {{"name", "sin"}, {"type", "sine"}, {"amplitude", 2.0}, {"frequency", 0.25}, {"bias", 1.0}},
           {{"name", "sum"}, {"type", "sum"}, {"signs", "+-"}},
           {{"name", "gain"}, {"type", "gain"}, {"gain", 3.0}},
+          {{"name", "ratio"}, {"type", "product"}, {"operations", "*/"}},
           {{"name", "a"}, {"sfunction", "TestIntegrator"}, {"params", {0.0, 0.0}}},
           {{"name", "b"}, {"sfunction", "TestIntegrator"}, {"params", {0.0, 0.0}}}}},
         {"connections",
@@ -148,9 +149,12 @@ TEST_F(RunTest, SourcesDriveTheIntegratorWithExactBreakpoints)
           {{"from", "tab.0"}, {"to", "gain.0"}},
           {{"from", "gain.0.0"}, {"to", "sum.0.0"}},
           {{"from", "ramp.0.0"}, {"to", "sum.1.0"}},
-          {{"from", "sum.0.0"}, {"to", "b.0.0"}}}},
+          {{"from", "sum.0.0"}, {"to", "b.0.0"}},
+          {{"from", "sin.0.0"}, {"to", "ratio.0.0"}},
+          {{"from", "ramp.0.0"}, {"to", "ratio.1.0"}}}},
         {"log", {{{"signal", "a.0.0"}, {"name", "a"}}, {{"signal", "b.0.0"}, {"name", "b"}},
-                 {{"signal", "sum.0.0"}, {"name", "sum"}}, {{"signal", "sin.0.0"}, {"name", "sin"}}}},
+                 {{"signal", "sum.0.0"}, {"name", "sum"}}, {{"signal", "sin.0.0"}, {"name", "sin"}},
+                 {{"signal", "ratio.0.0"}, {"name", "ratio"}}}},
         {"solver", {{"stop_time", 5.0}, {"rtol", 1e-8}, {"atol", 1e-10}, {"output_interval", 0.5}}}};
     auto r = run("src", model);
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -168,6 +172,7 @@ TEST_F(RunTest, SourcesDriveTheIntegratorWithExactBreakpoints)
         double int_ramp = t + 0.25 * std::pow(std::max(0.0, t - 1.0), 2);
         EXPECT_NEAR(row[2], 3 * int_table - int_ramp, 1e-6);
         EXPECT_NEAR(row[4], 1.0 + 2.0 * std::sin(2 * M_PI * 0.25 * t), 1e-12);
+        EXPECT_NEAR(row[5], (1.0 + 2.0 * std::sin(2 * M_PI * 0.25 * t)) / ramp, 1e-12);
     }
 }
 
