@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the main job: the expansion valve evaluated at an
-# operating point on our own R134a property library.
+# Sets up, builds and runs the main job: the R134a water chiller of
+# examples/chiller (all four blocks in a closed cycle) on our own property
+# library, with its plots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 bash scripts/build.sh
 cd build
-echo "Orvane, R134a, opening 0.5, 12 bar -> 3 bar, liquid at 250 kJ/kg:"
-./bin/cyclesim eval Orvane \
-  --params '[{"C_eev": 2.0e-6}, "R134a"]' \
-  --inputs '[[0.5, 1.2e6, 3.0e5, 2.5e5]]'
+
+RUN_DIR=out/chiller
+echo "Running examples/chiller/chiller.json (start-up, valve step at 120 s, speed step at 240 s):"
+# The run draws the model's plots (gnuplot) into the run directory at the end.
+./bin/cyclesim run ../examples/chiller/chiller.json -o "$RUN_DIR"
+
+echo
+echo "Results:  $PWD/$RUN_DIR/results.csv (one row per second)"
+echo "Summary:  $PWD/$RUN_DIR/summary.json (final values, solver statistics)"
+echo "Plots:"
+for p in "$RUN_DIR"/*.png; do
+  if [ -e "$p" ]; then echo "  $PWD/$p"; fi
+done

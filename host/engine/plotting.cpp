@@ -113,7 +113,8 @@ void write_data(const fs::path& file, const ResultsTable& table, const std::vect
 }
 
 fs::path time_plot(const fs::path& dir, const ResultsTable& table, const std::string& file,
-                   const std::string& title, const std::string& ylabel, const std::vector<std::string>& signals)
+                   const std::string& title, const std::string& ylabel, const std::vector<std::string>& signals,
+                   const json& yrange = json())
 {
     std::vector<int> columns;
     for (const auto& s : signals) {
@@ -132,8 +133,9 @@ fs::path time_plot(const fs::path& dir, const ResultsTable& table, const std::st
        << "set output " << quote(png.string()) << "\n"
        << "set title " << quote(title) << "\n"
        << "set xlabel \"time [s]\"\nset ylabel " << quote(ylabel) << "\n"
-       << "set grid\nset key outside right top\nset datafile missing \"NaN\"\n"
-       << "plot ";
+       << "set grid\nset key outside right top\nset datafile missing \"NaN\"\n";
+    if (yrange.is_array()) gp << "set yrange [" << yrange[0].get<double>() << ":" << yrange[1].get<double>() << "]\n";
+    gp << "plot ";
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i) gp << ", ";
         gp << quote(data.string()) << " using 1:" << i + 2 << " with lines lw 2 title " << quote(signals[i]);
@@ -290,6 +292,10 @@ void validate_plot_spec(const json& spec, const std::vector<std::string>& logged
             if (!p.is_object() || !p.contains("file") || !p.contains("signals") || !p["signals"].is_array())
                 throw SimulationError(where + at + ": needs \"file\" and \"signals\"");
             for (const auto& s : p["signals"]) known(s, at + ".signals");
+            if (p.contains("yrange") && !(p["yrange"].is_array() && p["yrange"].size() == 2 &&
+                                          p["yrange"][0].is_number() && p["yrange"][1].is_number() &&
+                                          p["yrange"][0].get<double>() < p["yrange"][1].get<double>()))
+                throw SimulationError(where + at + ".yrange: expected [low, high] with low < high");
         }
     }
     if (spec.contains("ph")) {
@@ -327,7 +333,8 @@ std::vector<fs::path> make_plots(const fs::path& run_dir)
             std::vector<std::string> signals;
             for (const auto& s : p["signals"]) signals.push_back(s.get<std::string>());
             written.push_back(time_plot(run_dir, table, p["file"].get<std::string>(),
-                                        p.value("title", std::string()), p.value("ylabel", std::string()), signals));
+                                        p.value("title", std::string()), p.value("ylabel", std::string()), signals,
+                                        p.value("yrange", json())));
         }
     } else {
         // One plot per unit, every signal of that unit.

@@ -7,7 +7,7 @@
 //
 //   "plots": {
 //     "time": [ {"file": "pressures.png", "title": "Pressures", "ylabel": "Pa",
-//                "signals": ["p_evap", "p_cond"]} , ... ],
+//                "signals": ["p_evap", "p_cond"], "yrange": [0, 2e6]} , ... ],   (yrange optional)
 //     "ph":   {"file": "ph.png", "fluid": "R134a", "times": [300, 600],
 //              "points": [ ["p_suction", "h_suction"], ["p_discharge", "h_discharge"], ... ]}
 //   }

@@ -67,6 +67,8 @@ TEST(Plotting, PlotSectionMustNameLoggedSignals)
     EXPECT_NE(message(R"({"ph": {"fluid": "R134a", "points": [["p_low"]]}})").find("[pressure signal, enthalpy"),
               std::string::npos);
     EXPECT_NE(message(R"({"time": [{"signals": ["p_low"]}]})").find("needs \"file\""), std::string::npos);
+    EXPECT_NE(message(R"({"time": [{"file": "p.png", "signals": ["p_low"], "yrange": [2, 1]}]})").find("yrange"),
+              std::string::npos);
 }
 
 TEST(Plotting, DrawsNamedPlotsAndTheDome)
@@ -74,7 +76,7 @@ TEST(Plotting, DrawsNamedPlotsAndTheDome)
     testsupport::ScopedWorkdir wd(testsupport::analytic_library());
     write_results(wd.path());
     std::ofstream(wd.path() / "plots.json") << R"({"time": [{"file": "pressures.png", "title": "p", "ylabel": "Pa",
-        "signals": ["p_low", "p_high"]}, {"file": "mode.png", "signals": ["mode"]}],
+        "signals": ["p_low", "p_high"]}, {"file": "mode.png", "signals": ["mode"], "yrange": [0, 3]}],
         "ph": {"file": "ph.png", "fluid": "Analytic", "times": [1, 10],
                "points": [["p_low", "h_low"], ["p_high", "h_high"]]}})";
     auto written = make_plots(wd.path());
