@@ -44,3 +44,20 @@ void liberar_libreria_propiedades(void **lib_handle, CPType *PropsSI)
     *lib_handle = NULL;
     if (PropsSI) *PropsSI = NULL;
 }
+
+int tomar_libreria_compartida(SimStruct *S, void **lib_handle, CPType *PropsSI, int *usuarios)
+{
+    int enlazada = 1;
+    if (*PropsSI == NULL) {
+        liberar_libreria_propiedades(lib_handle, PropsSI);
+        enlazada = cargar_libreria_propiedades(S, lib_handle, PropsSI);
+    }
+    ++*usuarios;
+    return enlazada;
+}
+
+void soltar_libreria_compartida(void **lib_handle, CPType *PropsSI, int *usuarios)
+{
+    if (*usuarios > 0 && --*usuarios > 0) return; /* still in use by others */
+    liberar_libreria_propiedades(lib_handle, PropsSI);
+}

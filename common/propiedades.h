@@ -35,6 +35,19 @@ int cargar_libreria_propiedades(SimStruct *S, void **lib_handle, CPType *PropsSI
 /* Closes a held handle and clears it; safe to call with a null handle. */
 void liberar_libreria_propiedades(void **lib_handle, CPType *PropsSI);
 
+/*
+ * One binding shared by all blocks of a plug-in that started and have not yet
+ * terminated (*usuarios counts them): the first start binds, later starts use
+ * that binding, the last terminate releases it. Opening again for a second
+ * block would overwrite the held handle and keep the library loaded for good,
+ * and a later open of the same relative path from another working directory
+ * could then be handed that stale library.
+ * tomar_... returns what cargar_libreria_propiedades returned, or 1 when the
+ * entry was already bound.
+ */
+int tomar_libreria_compartida(SimStruct *S, void **lib_handle, CPType *PropsSI, int *usuarios);
+void soltar_libreria_compartida(void **lib_handle, CPType *PropsSI, int *usuarios);
+
 #ifdef __cplusplus
 }
 #endif

@@ -111,13 +111,7 @@ static void mdlInitializeConditions(SimStruct *S)
 #if defined(MDL_START)
 static void mdlStart(SimStruct *S)
 {
-    /* Opening again for a second block would overwrite the held handle and
-     * keep the library loaded for good. */
-    if (PropsSI == NULL) {
-        liberar_libreria_propiedades(&lib_handle, &PropsSI);
-        cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
-    }
-    ++bloques_activos;
+    tomar_libreria_compartida(S, &lib_handle, &PropsSI, &bloques_activos);
 }
 #endif
 
@@ -197,8 +191,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 static void mdlTerminate(SimStruct *S)
 {
     UNUSED_ARG(S);
-    if (bloques_activos > 0 && --bloques_activos > 0) return; /* still in use by others */
-    liberar_libreria_propiedades(&lib_handle, &PropsSI);
+    soltar_libreria_compartida(&lib_handle, &PropsSI, &bloques_activos);
 }
 
 #ifdef MATLAB_MEX_FILE

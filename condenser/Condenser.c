@@ -37,6 +37,8 @@
 #include "errores.h"
 #include "Cond.h"
 
+#include <math.h>
+#include <stdio.h>
 #include <string.h>
 
 static void *lib_handle = NULL;
@@ -112,6 +114,51 @@ static int parametros_validos(SimStruct *S)
     return 1;
 }
 
+/* A dialog number within [minimo, maximo] (either end left open when
+ * abierto_min / abierto_max), with the parameter, field and range named
+ * when it is not. */
+static int campo_en_rango(SimStruct *S, int_T indice, const char *nombre, double minimo, int abierto_min,
+                          double maximo, int abierto_max, const char *que)
+{
+    const double v = *campo(S, indice, nombre);
+    const int dentro = isfinite(v) && (abierto_min ? v > minimo : v >= minimo) &&
+                       (abierto_max ? v < maximo : v <= maximo);
+    if (!dentro) {
+        fijar_error(S, "%s: field \"%s\" of dialog parameter %d is %g; it must be %s", ssGetPath(S), nombre,
+                    (int)indice + 1, v, que);
+        return 0;
+    }
+    return 1;
+}
+
+/* Values every computation relies on: a tube bundle that exists (a zero or
+ * negative area or volume gives no heat transfer, or heat rates of the wrong
+ * sign), heat-transfer coefficients that are not negative, a smallest
+ * subcooled length inside the tube, and starting states that are states:
+ * length and void fractions between 0 and 1, a positive pressure. */
+static int valores_validos(SimStruct *S)
+{
+    static const char *const positivos[] = {"N_pasos", "N_tubos", "L_tubos", "D_tubos"};
+    static const char *const coeficientes[] = {"alfa1", "alfa2", "alfa3"};
+    static const char *const fracciones[] = {"Condenser_L1_inicial", "Condenser_L3_inicial",
+                                             "Condenser_gamma_inicial"};
+    const double grande = HUGE_VAL;
+    int k;
+
+    for (k = 0; k < N_CAMPOS(positivos); ++k)
+        if (!campo_en_rango(S, 0, positivos[k], 0.0, 1, grande, 1, "a positive number")) return 0;
+    for (k = 0; k < N_CAMPOS(coeficientes); ++k)
+        if (!campo_en_rango(S, 0, coeficientes[k], 0.0, 0, grande, 1, "a heat-transfer coefficient of 0 or more"))
+            return 0;
+    if (!campo_en_rango(S, 4, "Lmin", 0.0, 1, 1.0, 1, "a length fraction between 0 and 1 (both excluded)")) return 0;
+    if (!campo_en_rango(S, 4, "Kh", 0.0, 0, grande, 1, "a rate constant of 0 or more")) return 0;
+    for (k = 0; k < N_CAMPOS(fracciones); ++k)
+        if (!campo_en_rango(S, 3, fracciones[k], 0.0, 0, 1.0, 0, "a fraction between 0 and 1")) return 0;
+    if (!campo_en_rango(S, 3, "Condenser_P_inicial", 0.0, 1, grande, 1, "a positive pressure in Pa")) return 0;
+    if (!campo_en_rango(S, 3, "Condenser_h3_inicial", -grande, 1, grande, 1, "a finite enthalpy in J/kg")) return 0;
+    return 1;
+}
+
 /* The starting mode must be one the model knows. */
 static int modo_inicial_valido(SimStruct *S)
 {
@@ -129,7 +176,7 @@ static int modo_inicial_valido(SimStruct *S)
  * a value cannot be read. */
 static int enlazar_parametros(SimStruct *S)
 {
-    if (!parametros_validos(S)) return 0;
+    if (!parametros_validos(S) || !valores_validos(S)) return 0;
 
     CondAire.N_pasos = campo(S, 0, "N_pasos");
     CondAire.N_tubos = campo(S, 0, "N_tubos");
@@ -186,11 +233,108 @@ static int modo_conocido(SimStruct *S, double modo)
     return 1;
 }
 
+/* Inputs the model can work with: finite numbers, and mass flows that do not
+ * run backwards (the zone balances know one flow direction; a negative flow
+ * gives heat rates of the wrong sign that look like results). Input port 1
+ * is checked only where it is read (output evaluations). */
+static int entradas_validas(SimStruct *S, int con_secundario)
+{
+    static const char *const nombres[2][4] = {{"mR_in", "mR_out", "hR_c_in", "P_c_in"},
+                                              {"Tsec_in", "msec", "Psec_in", NULL}};
+    static const int anchos[2] = {4, 3};
+    int p, k;
+
+    for (p = 0; p < (con_secundario ? 2 : 1); ++p) {
+        InputRealPtrsType v = ssGetInputPortRealSignalPtrs(S, p);
+        for (k = 0; k < anchos[p]; ++k) {
+            const double x = *v[k];
+            const int flujo = (p == 0 && k < 2) || (p == 1 && k == 1);
+            if (!isfinite(x) || (flujo && x < 0.0)) {
+                fijar_error(S, "%s: input port %d element %d (%s) is %g at t = %g%s", ssGetPath(S), p, k,
+                            nombres[p][k], x, ssGetT(S), isfinite(x) ? ", a negative mass flow" : "");
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+/* Why the superheated zone could not be placed (ajuste = 1; L1 is then the
+ * fit's start), or the extended state came out not finite (ajuste = 0; L1
+ * the superheated length used): the likely cause, found by asking the
+ * property library again. Only failures pay for these queries. Writes ""
+ * when nothing specific is found. */
+static void diagnostico(int ajuste, double L1, const double *xCont, const double *u_condens, const double *w,
+                        double mode, char *texto, size_t n)
+{
+    const double mR = u_condens[0], hR_in = u_condens[1], P_in = u_condens[2];
+    const double Tsec_in = w[0], msec = w[1], Psec_in = w[2];
+    const double P = xCont[1], L3 = xCont[3];
+    const int modo = modo_entero(mode);
+
+    texto[0] = '\0';
+    if (ajuste && !(L1 > 0.01)) {
+        snprintf(texto, n, ": the fit starts from the superheated length of the state, L1 = %g, which must lie above "
+                           "its lower point 0.01", L1);
+        return;
+    }
+    if (ajuste && *CondAire.alfa1 == 0.0) {
+        snprintf(texto, n, ": alfa1 is 0, so no superheated zone of any length gives off the desuperheating heat");
+        return;
+    }
+    if (!(mR > 0.0)) {
+        snprintf(texto, n, ": no refrigerant flow (mean %g kg/s)", mR);
+        return;
+    }
+    if (!(msec > 0.0)) {
+        snprintf(texto, n, ": no secondary-fluid flow (%g kg/s)", msec);
+        return;
+    }
+    const double Cpsec = PropsSI("C", "P", Psec_in, "T", Tsec_in, secflux);
+    if (!(isfinite(Cpsec) && Cpsec > 0.0)) {
+        snprintf(texto, n, ": the property library gives no specific heat of the secondary fluid %s at T = %g K, "
+                           "P = %g Pa", secflux, Tsec_in, Psec_in);
+        return;
+    }
+    const double hg = PropsSI("H", "P", P_in, "Q", 1, refr);
+    const double Tg = PropsSI("T", "P", P_in, "Q", 1, refr);
+    if (!(isfinite(hg) && isfinite(Tg))) {
+        snprintf(texto, n, ": the property library gives no saturated vapour of %s at the inlet pressure %g Pa",
+                 refr, P_in);
+        return;
+    }
+    if (!isfinite(PropsSI("H", "P", 2.0 * P - P_in, "Q", 0, refr))) {
+        snprintf(texto, n, ": the property library gives no saturated liquid of %s at the outlet pressure %g Pa "
+                           "(2 P - P_in, P = %g Pa)", refr, 2.0 * P - P_in, P);
+        return;
+    }
+    if (!isfinite(PropsSI("T", "P", P_in, "H", hR_in, refr))) {
+        snprintf(texto, n, ": the property library cannot place the inlet state of %s (P_in = %g Pa, h_in = %g J/kg)",
+                 refr, P_in, hR_in);
+        return;
+    }
+    if (modo == 1 && !(hR_in > hg)) {
+        snprintf(texto, n, ": the refrigerant enters without superheat (h_in = %g J/kg, saturated vapour %g J/kg)",
+                 hR_in, hg);
+        return;
+    }
+    if (!(Tsec_in < Tg)) {
+        snprintf(texto, n, ": the secondary fluid enters at %g K, not below the condensing temperature %g K", Tsec_in,
+                 Tg);
+        return;
+    }
+    if (!(L3 > 0.0) || !(1.0 - L1 - L3 > 0.0)) {
+        snprintf(texto, n, ": zone lengths L1 = %g, L2 = %g, L3 = %g leave a zone without length", L1, 1.0 - L1 - L3,
+                 L3);
+        return;
+    }
+}
+
 #define MDL_CHECK_PARAMETERS
 #if defined(MDL_CHECK_PARAMETERS)
 static void mdlCheckParameters(SimStruct *S)
 {
-    if (parametros_validos(S)) modo_inicial_valido(S);
+    if (parametros_validos(S) && valores_validos(S)) modo_inicial_valido(S);
 }
 #endif
 
@@ -278,10 +422,12 @@ static void mdlOutputs(SimStruct *S, int_T tid)
     real_T *y2 = ssGetOutputPortRealSignal(S, 1);
     double y[21];
     double L1_c, gamma_c;
+    char causa[400];
     int k;
     UNUSED_ARG(tid);
 
     if (!enlazar_parametros(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
+    if (!entradas_validas(S, 1)) return;
 
     const double mR_in = *uU[0], mR_out = *uU[1], hR_c_in = *uU[2], P_c_in = *uU[3];
     const double u_condens[3] = {(mR_in + mR_out) / 2.0, hR_c_in, P_c_in};
@@ -298,17 +444,19 @@ static void mdlOutputs(SimStruct *S, int_T tid)
         /* The failure value -1, or a "length" outside the tube, is no
          * superheated zone: stop here rather than publish it. */
         if (L1_c == -1.0) {
+            diagnostico(1, L1_c_ahora, xCont, u_condens, w, mode_condens, causa, sizeof causa);
             fijar_error(S,
-                        "%s: the superheated-length fit failed (no convergence from L1 = %g at P = %g Pa, "
-                        "P_in = %g Pa, h_in = %g J/kg, mR = %g kg/s, Tsec_in = %g K)",
-                        ssGetPath(S), L1_c_ahora, xCont[1], P_c_in, hR_c_in, u_condens[0], w[0]);
+                        "%s: the superheated-length fit failed at t = %g (no convergence from L1 = %g at P = %g Pa, "
+                        "P_in = %g Pa, h_in = %g J/kg, mR = %g kg/s, Tsec_in = %g K)%s",
+                        ssGetPath(S), ssGetT(S), L1_c_ahora, xCont[1], P_c_in, hR_c_in, u_condens[0], w[0], causa);
             return;
         }
         if (!(L1_c > 0.0 && L1_c < 1.0)) {
+            diagnostico(0, L1_c, xCont, u_condens, w, mode_condens, causa, sizeof causa);
             fijar_error(S,
-                        "%s: the superheated-length fit gave L1 = %g, outside the tube (0..1) (P = %g Pa, "
-                        "P_in = %g Pa, h_in = %g J/kg, mR = %g kg/s, Tsec_in = %g K)",
-                        ssGetPath(S), L1_c, xCont[1], P_c_in, hR_c_in, u_condens[0], w[0]);
+                        "%s: the superheated-length fit gave L1 = %g at t = %g, outside the tube (0..1) (P = %g Pa, "
+                        "P_in = %g Pa, h_in = %g J/kg, mR = %g kg/s, Tsec_in = %g K)%s",
+                        ssGetPath(S), L1_c, ssGetT(S), xCont[1], P_c_in, hR_c_in, u_condens[0], w[0], causa);
             return;
         }
         evaluacion_L1_condens(y, L1_c, xCont, u_condens, w, &mode_condens, PropsSI, lib_handle);
@@ -323,6 +471,20 @@ static void mdlOutputs(SimStruct *S, int_T tid)
     y[18] = L1_c;
     y[19] = gamma_c;
     y[17] = 0.0; /* carries no quantity */
+
+    /* The derivative evaluation reads this port back: a refused property
+     * query inside the extended state stops the run here, with its cause. */
+    for (k = 0; k < 21; ++k) {
+        if (!isfinite(y[k])) {
+            diagnostico(0, L1_c, xCont, u_condens, w, mode_condens, causa, sizeof causa);
+            fijar_error(S,
+                        "%s: element %d of the extended state (output port 0) is %g at t = %g (mode %d, L1 = %g, "
+                        "P = %g Pa, h3 = %g J/kg, L3 = %g, gamma = %g)%s",
+                        ssGetPath(S), k, y[k], ssGetT(S), modo_entero(mode_condens), L1_c, xCont[1], xCont[2],
+                        xCont[3], gamma_c, causa);
+            return;
+        }
+    }
 
     for (k = 0; k < 21; ++k) y1[k] = y[k];
     for (k = 0; k < 5; ++k) y2[k] = xCont[k];
@@ -345,6 +507,7 @@ static void mdlDerivatives(SimStruct *S)
     int k;
 
     if (!enlazar_parametros(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
+    if (!entradas_validas(S, 0)) return;
 
     const double Lmin = *Param_sim.Lmin;
     const double u_condens[4] = {*uU[0], *uU[1], *uU[2], *uU[3]};

@@ -15,8 +15,9 @@
  * K = 1 - e^(-NTU Cr/4), B = 1 - K/2:
  *   eps = 1 - 1 / (e^(4K/Cr) B^3 + e^(2K/Cr) B K (1 - 2BK/Cr) + (K^2/4 + B) K/2)
  *
- * Any other type has no effectiveness: the heat rate is not a number, which
- * nobody can mistake for a result.
+ * Any other type has no effectiveness, and a secondary capacity rate that is
+ * not a finite number has no heat rate: the result is then not a number,
+ * which nobody can mistake for a result.
  */
 #include "Cond.h"
 
@@ -33,6 +34,15 @@ double metodo_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR,
     const double UA = alfa * A;
     const double C_refrigerante = mR * CpR;
     const double C_secundario = m_sec * Cp_sec;
+
+    /* A secondary capacity rate that is not a finite number comes from a
+     * refused specific heat (unknown fluid, a state outside its range): taken
+     * for an infinite capacity it would give a heat rate that looks sound,
+     * with the fluid leaving at its inlet temperature; it gives none. On the
+     * refrigerant side the library refuses the specific heat of a two-phase
+     * state, whose capacity is indeed unbounded (a zone whose mean state has
+     * entered the dome), so there HUGE_VAL keeps standing for infinity. */
+    if (!isfinite(C_secundario)) return NAN;
 
     if (C_refrigerante > C_secundario) {
         Cmin = C_secundario;

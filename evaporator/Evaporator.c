@@ -29,6 +29,7 @@
 #include "Evap.h"
 #include "modelo_evaporador.h"
 
+#include <math.h>
 #include <string.h>
 
 #define LONGITUD_TEXTO 100
@@ -48,11 +49,72 @@ static const real_T *campo(SimStruct *S, const char *nombre)
     return mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, nombre));
 }
 
+static const char *nombre(SimStruct *S)
+{
+    return ssGetPath(S) ? ssGetPath(S) : "Evaporator";
+}
+
+/* The geometry fields of this block's dialog, bound into a record. */
+static ParamEvap geometria_del_dialogo(SimStruct *S)
+{
+    ParamEvap g = Evap;
+    g.N_placas = (double *)campo(S, "N_placas");
+    g.F1 = (double *)campo(S, "medidaF1");
+    g.C = (double *)campo(S, "medidaC");
+    g.D = (double *)campo(S, "medidaD");
+    g.F = (double *)campo(S, "medidaF");
+    g.G = (double *)campo(S, "medidaG");
+    g.peso_int = (double *)campo(S, "peso_intercambiador");
+    g.peso_placa = (double *)campo(S, "peso_placa");
+    g.d_mat = (double *)campo(S, "densidad_material");
+    return g;
+}
+
+/* Fields present and numeric, and a plate pack that exists: a positive
+ * heat-transfer area (at least three plates, plates wider than their port
+ * margins) and room left for the channels once the metal is taken out. Too
+ * few plates would give a zero or negative area, and with it zero or
+ * negative heat rates that look like results. */
 static int geometria_valida(SimStruct *S)
 {
+    double e_hueco, Area_eq, V_refrigerante;
     for (size_t k = 0; k < NUM_CAMPOS_GEOMETRIA; ++k)
         if (!comprobar_campo_numerico(S, 0, campos_geometria[k])) return 0;
-    return comprobar_numero(S, 3, "starting outlet enthalpy");
+    if (!comprobar_numero(S, 3, "starting outlet enthalpy")) return 0;
+
+    const ParamEvap g = geometria_del_dialogo(S);
+    geometria_evaporador(g, &e_hueco, &Area_eq, &V_refrigerante);
+    if (!(isfinite(Area_eq) && Area_eq > 0.0)) {
+        fijar_error(S,
+                    "%s: the plate pack of dialog parameter 1 has no heat-transfer area (%g m2 from N_placas = %g, "
+                    "medidaC = %g m, medidaD = %g m, medidaF1 = %g m): it needs at least 3 plates and "
+                    "medidaC > 2 medidaF1",
+                    nombre(S), Area_eq, *g.N_placas, *g.C, *g.D, *g.F1);
+        return 0;
+    }
+    if (!(isfinite(e_hueco) && e_hueco > 0.0)) {
+        fijar_error(S,
+                    "%s: the plate pack of dialog parameter 1 leaves no room for the channels (mean gap %g m): "
+                    "the metal (peso_intercambiador + N_placas peso_placa over densidad_material) must take "
+                    "less than the pack's volume",
+                    nombre(S), e_hueco);
+        return 0;
+    }
+    return 1;
+}
+
+/* A heat-transfer coefficient is a finite number, zero or more. */
+static int coeficiente_valido(SimStruct *S, const char *nombre_campo)
+{
+    if (!comprobar_campo_numerico(S, 0, nombre_campo)) return 0;
+    const double alfa = *campo(S, nombre_campo);
+    if (!(isfinite(alfa) && alfa >= 0.0)) {
+        fijar_error(S, "%s: field \"%s\" of dialog parameter 1 must be a heat-transfer coefficient of 0 or more "
+                       "W/(m2 K), got %g",
+                    nombre(S), nombre_campo, alfa);
+        return 0;
+    }
+    return 1;
 }
 
 /* The exchanger type must name one of the two effectiveness relations. */
@@ -65,7 +127,7 @@ static int tipo_valido(SimStruct *S)
         fijar_error(S,
                     "%s: field \"tipo_intercambiador\" of dialog parameter 1 is \"%s\"; "
                     "known types are \"%s\" and \"%s\"",
-                    ssGetPath(S) ? ssGetPath(S) : "Evaporator", tipo, TIPO_PLACAS_CONTRACORRIENTE,
+                    nombre(S), tipo, TIPO_PLACAS_CONTRACORRIENTE,
                     TIPO_FLUJO_CRUZADO);
         return 0;
     }
@@ -75,8 +137,8 @@ static int tipo_valido(SimStruct *S)
 /* What every output call reads from the dialog. */
 static int salida_valida(SimStruct *S)
 {
-    return comprobar_campo_numerico(S, 0, "alfa1") && comprobar_campo_numerico(S, 0, "alfa2") &&
-           tipo_valido(S) && comprobar_texto(S, 1, "refrigerant name", LONGITUD_TEXTO) &&
+    return coeficiente_valido(S, "alfa1") && coeficiente_valido(S, "alfa2") && tipo_valido(S) &&
+           comprobar_texto(S, 1, "refrigerant name", LONGITUD_TEXTO) &&
            comprobar_texto(S, 2, "secondary-fluid name", LONGITUD_TEXTO);
 }
 
@@ -118,17 +180,7 @@ static void mdlInitializeSampleTimes(SimStruct *S)
 #if defined(MDL_START)
 static void mdlStart(SimStruct *S)
 {
-    /* One binding serves every evaporator of the model (the handle and entry
-     * are shared); it is made by the first start and released by the last
-     * terminate. Opening again per instance would overwrite the held handle
-     * and leave the library loaded for good, and a later open of the same
-     * relative path from another working directory could then be handed that
-     * stale library. */
-    if (PropsSI == NULL) {
-        liberar_libreria_propiedades(&lib_handle, &PropsSI);
-        cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
-    }
-    ++instancias_iniciadas;
+    tomar_libreria_compartida(S, &lib_handle, &PropsSI, &instancias_iniciadas);
 }
 #endif
 
@@ -143,19 +195,35 @@ static void mdlInitializeConditions(SimStruct *S)
     /* Starting outlet enthalpy: the fallback of the first output call. */
     rwork[3] = *mxGetPr(ssGetSFcnParam(S, 3));
 
-    Evap.N_placas = (double *)campo(S, "N_placas");
-    Evap.F1 = (double *)campo(S, "medidaF1");
-    Evap.C = (double *)campo(S, "medidaC");
-    Evap.D = (double *)campo(S, "medidaD");
-    Evap.F = (double *)campo(S, "medidaF");
-    Evap.G = (double *)campo(S, "medidaG");
-    Evap.peso_int = (double *)campo(S, "peso_intercambiador");
-    Evap.peso_placa = (double *)campo(S, "peso_placa");
-    Evap.d_mat = (double *)campo(S, "densidad_material");
+    Evap = geometria_del_dialogo(S);
 
     geometria_evaporador(Evap, &rwork[0], &rwork[1], &rwork[2]);
 }
 #endif
+
+/* Inputs the model can work with: finite numbers, and flows that do not run
+ * backwards (a zero flow exchanges no heat; a negative one would turn the
+ * zone balances into heat rates with the wrong sign that look like results). */
+static int entradas_validas(SimStruct *S, const real_T *u)
+{
+    static const char *const nombres[6] = {"hc_out", "mR", "Pe", "Tsec_in", "msec_in", "psec_in"};
+    for (int k = 0; k < 6; ++k) {
+        if (!isfinite(u[k])) {
+            fijar_error(S, "%s: input %d (%s) is %g at t = %g", nombre(S), k, nombres[k], u[k], ssGetT(S));
+            return 0;
+        }
+    }
+    static const int flujos[2] = {1, 4};
+    for (int i = 0; i < 2; ++i) {
+        const int k = flujos[i];
+        if (u[k] < 0.0) {
+            fijar_error(S, "%s: input %d (%s) is a negative mass flow, %g kg/s, at t = %g", nombre(S), k, nombres[k],
+                        u[k], ssGetT(S));
+            return 0;
+        }
+    }
+    return 1;
+}
 
 static void mdlOutputs(SimStruct *S, int_T tid)
 {
@@ -169,7 +237,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 
     if (!salida_valida(S)) return;
     if (PropsSI == NULL) {
-        fijar_error(S, "%s: the property library is not bound", ssGetPath(S) ? ssGetPath(S) : "Evaporator");
+        fijar_error(S, "%s: the property library is not bound", nombre(S));
         return;
     }
 
@@ -181,17 +249,35 @@ static void mdlOutputs(SimStruct *S, int_T tid)
                 sizeof Evap.tipo_int);
 
     for (int k = 0; k < 6; ++k) u[k] = *uPtrs[k];
+    if (!entradas_validas(S, u)) return;
     mxGetString(ssGetSFcnParam(S, 1), refr, LONGITUD_TEXTO);
     mxGetString(ssGetSFcnParam(S, 2), sec_flux, LONGITUD_TEXTO);
 
-    salidas_evaporador(u, refr, sec_flux, rwork[1], &rwork[3], y);
+    switch (salidas_evaporador(u, refr, sec_flux, rwork[1], &rwork[3], y)) {
+    case SALIDA_SIN_SATURACION:
+        fijar_error(S, "%s: the property library gives no saturated liquid and vapour of %s at Pe = %g Pa "
+                       "(input 2) at t = %g: unknown refrigerant, or a pressure outside its two-phase range",
+                    nombre(S), refr, u[2], ssGetT(S));
+        break;
+    case SALIDA_SIN_ENTRADA:
+        fijar_error(S, "%s: the property library cannot place the inlet state of %s (Pe = %g Pa, hc_out = %g J/kg, "
+                       "inputs 2 and 0) at t = %g",
+                    nombre(S), refr, u[2], u[0], ssGetT(S));
+        break;
+    case SALIDA_SIN_CP_SECUNDARIO:
+        fijar_error(S, "%s: the property library gives no specific heat of the secondary fluid %s at "
+                       "T = %g K, P = %g Pa (inputs 3 and 5) at t = %g",
+                    nombre(S), sec_flux, u[3], u[5], ssGetT(S));
+        break;
+    default:
+        break;
+    }
 }
 
 static void mdlTerminate(SimStruct *S)
 {
     UNUSED_ARG(S);
-    if (instancias_iniciadas > 0 && --instancias_iniciadas > 0) return; /* still in use by others */
-    liberar_libreria_propiedades(&lib_handle, &PropsSI);
+    soltar_libreria_compartida(&lib_handle, &PropsSI, &instancias_iniciadas);
 }
 
 #ifdef MATLAB_MEX_FILE

@@ -96,12 +96,23 @@ enum {
     NUM_SALIDAS_EVAPORADOR
 };
 
+/* Outcome of an output step. Anything but SALIDA_CORRECTA means a property
+ * the model cannot do without was refused by the library (it answers with a
+ * non-finite value); nothing was written then and the search did not run. */
+enum {
+    SALIDA_CORRECTA = 0,
+    SALIDA_SIN_SATURACION,  /* no saturated liquid/vapour enthalpy at Pe */
+    SALIDA_SIN_ENTRADA,     /* no quality for the inlet state (Pe, hc_out) */
+    SALIDA_SIN_CP_SECUNDARIO /* no positive specific heat of the secondary fluid */
+};
+
 /* One output step. u = {hc_out, mR, Pe, Tsec_in, msec_in, psec_in}; Aint the
  * heat-transfer area; *h_e_out_aceptada the last accepted outlet enthalpy,
  * replaced by the new one when the search converges. Uses the record Evap
- * (coefficients and type bound by the caller). Writes the eleven outputs. */
-void salidas_evaporador(const double *u, const char *refr, const char *sec_flux, double Aint,
-                        double *h_e_out_aceptada, double *y);
+ * (coefficients and type bound by the caller). Writes the eleven outputs and
+ * returns SALIDA_CORRECTA, or one of the refusals above. */
+int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, double Aint,
+                       double *h_e_out_aceptada, double *y);
 
 #ifdef __cplusplus
 }

@@ -14,6 +14,7 @@
  */
 #include "modelo_evaporador.h"
 
+#include <math.h>
 #include <string.h>
 
 /* Temperature drop of the secondary fluid giving up Q_sec [W]. Without
@@ -25,8 +26,8 @@ static double caida_secundario(double Q_sec, double msec_in, double Cp_e_A)
     return Q_sec / (msec_in * Cp_e_A);
 }
 
-void salidas_evaporador(const double *u, const char *refr, const char *sec_flux, double Aint,
-                        double *h_e_out_aceptada, double *y)
+int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, double Aint,
+                       double *h_e_out_aceptada, double *y)
 {
     const double hc_out = u[0];
     const double mR = u[1];
@@ -40,9 +41,19 @@ void salidas_evaporador(const double *u, const char *refr, const char *sec_flux,
     const double h_e_g = PropsSI("H", "P", Pe, "Q", 1.0, refr);
     const double Q_e_in = PropsSI("Q", "P", Pe, "H", hc_out, refr);
 
+    /* Without saturation there is no two-phase zone to speak of (unknown
+     * refrigerant, pressure outside the dome), and the quality of the inlet
+     * steers every zone temperature. */
+    if (!(isfinite(h_e_f) && isfinite(h_e_g))) return SALIDA_SIN_SATURACION;
+    if (!isfinite(Q_e_in)) return SALIDA_SIN_ENTRADA;
+
     const double Cp_e_A = strcmp(sec_flux, NOMBRE_GLICOL_PROPIO) == 0
                               ? CP_GLICOL_PROPIO
                               : PropsSI("C", "P", psec_in, "T", Tsec_in, sec_flux);
+    /* A refused specific heat (unknown fluid, frozen or boiling secondary
+     * fluid) would stand for an infinite capacity rate: the secondary fluid
+     * would leave at its inlet temperature and every zone would look sound. */
+    if (!(isfinite(Cp_e_A) && Cp_e_A > 0.0)) return SALIDA_SIN_CP_SECUNDARIO;
 
     const double x[2] = {Pe, mR};
     const double w[2] = {msec_in, Tsec_in};
@@ -108,4 +119,5 @@ void salidas_evaporador(const double *u, const char *refr, const char *sec_flux,
     y[SAL_MODO_E] = modo_e;
     y[SAL_H_E_OUT] = h_e_out;
     y[SAL_TSH] = TSH;
+    return SALIDA_CORRECTA;
 }

@@ -70,13 +70,7 @@ static void mdlInitializeSampleTimes(SimStruct *S)
 #if defined(MDL_START)
 static void mdlStart(SimStruct *S)
 {
-    /* Opening again for a second block would overwrite the held handle and
-     * keep the library loaded for good. */
-    if (PropsSI == NULL) {
-        liberar_libreria_propiedades(&lib_handle, &PropsSI);
-        cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
-    }
-    ++bloques_activos;
+    tomar_libreria_compartida(S, &lib_handle, &PropsSI, &bloques_activos);
 }
 #endif
 
@@ -104,6 +98,15 @@ static void mdlOutputs(SimStruct *S, int_T tid)
         const real_T pe = *u[2];
         const real_T h_c_out = *u[3];
 
+        /* An opening below zero (a controller output without a limit) would
+         * give a flow of the same size running backwards, which looks like
+         * a result; the valve cannot open less than shut. */
+        if (Av < 0.0) {
+            fijar_error(S, "%s: the valve opening Av (input 0) is %g at t = %g; it cannot be negative", ssGetPath(S),
+                        Av, ssGetT(S));
+            return;
+        }
+
         mxGetString(ssGetSFcnParam(S, 1), refr, 100);
 
         /* Density of the liquid entering the valve. */
@@ -119,8 +122,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 static void mdlTerminate(SimStruct *S)
 {
     UNUSED_ARG(S);
-    if (bloques_activos > 0 && --bloques_activos > 0) return; /* still in use by others */
-    liberar_libreria_propiedades(&lib_handle, &PropsSI);
+    soltar_libreria_compartida(&lib_handle, &PropsSI, &bloques_activos);
 }
 
 #ifdef MATLAB_MEX_FILE

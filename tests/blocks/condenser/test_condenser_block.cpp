@@ -6,6 +6,7 @@
 #include <cmath>
 #include <fstream>
 #include <memory>
+#include <tuple>
 
 #include "block_instance.h"
 #include "errors.h"
@@ -203,6 +204,103 @@ TEST(CondenserBlock, RefusesWhatItCannotUse)
     blk.w[0] = 400;
     EXPECT_THROW(blk->outputs(0, true), SimulationError);
     for (double v : blk->output(0)) EXPECT_EQ(v, 0.0);
+}
+
+TEST(CondenserBlock, RefusesGeometryAndStartingStatesOutOfRange)
+{
+    // A tube bundle without area or volume, negative coefficients, a smallest
+    // subcooled length outside the tube, or starting states that are no
+    // states would give heat rates of the wrong sign or none, and results
+    // that look sound: refused before the run, parameter and field named.
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    const std::vector<std::tuple<int, const char*, double>> cases = {
+        {0, "D_tubos", 0.0},
+        {0, "N_pasos", -1.0},
+        {0, "L_tubos", std::nan("")},
+        {0, "alfa3", -50.0},
+        {4, "Lmin", 0.0},
+        {4, "Lmin", 1.0},
+        {4, "Kh", -0.5},
+        {3, "Condenser_gamma_inicial", 1.5},
+        {3, "Condenser_L1_inicial", -0.1},
+        {3, "Condenser_L3_inicial", 1.2},
+        {3, "Condenser_P_inicial", 0.0},
+    };
+    for (const auto& [param, field, value] : cases) {
+        json p = dialog();
+        p[param][field] = value;
+        const std::string e = failure(p);
+        EXPECT_NE(e.find("mdlCheckParameters"), std::string::npos) << field << ": " << e;
+        std::string named = std::string("\"") + field;
+        named += "\" of dialog parameter " + std::to_string(param + 1);
+        EXPECT_NE(e.find(named), std::string::npos) << e;
+    }
+    // The edges themselves are models: no exchange in zone 2, an empty
+    // subcooled zone in counterflow, a two-phase zone all vapour.
+    for (auto [param, field, value] : std::vector<std::tuple<int, const char*, double>>{
+             {0, "alfa2", 0.0}, {3, "Condenser_gamma_inicial", 1.0}, {3, "Condenser_L1_inicial", 1.0}}) {
+        json p = dialog();
+        p[param][field] = value;
+        EXPECT_EQ(failure(p), "") << field;
+    }
+}
+
+TEST(CondenserBlock, StopsOnInputsWithoutAModelAndNamesTheCause)
+{
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    const double nan = std::nan("");
+    // Port, element, value, words of the message.
+    const std::vector<std::tuple<int, int, double, std::vector<std::string>>> cases = {
+        {0, 0, -0.0056, {"input port 0 element 0 (mR_in)", "negative mass flow"}},
+        {0, 1, -0.0056, {"input port 0 element 1 (mR_out)"}},
+        {0, 3, nan, {"input port 0 element 3 (P_c_in) is nan"}},
+        {1, 1, -0.25, {"input port 1 element 1 (msec)", "negative mass flow"}},
+        {1, 2, nan, {"input port 1 element 2 (Psec_in)"}},
+        // Allowed values the superheated-length fit cannot work with.
+        {1, 1, 0.0, {"superheated-length fit", "no secondary-fluid flow"}},
+        {0, 2, 300000.0, {"superheated-length fit", "enters without superheat"}},
+    };
+    for (const auto& [port, elem, value, words] : cases) {
+        Block blk(dialog());
+        (port == 0 ? blk.u : blk.w)[elem] = value;
+        std::string e;
+        try {
+            blk->outputs(0.5, true);
+        } catch (const SimulationError& err) {
+            e = err.what();
+        }
+        EXPECT_NE(e.find("t = 0.5"), std::string::npos) << e;
+        for (const auto& w : words) EXPECT_NE(e.find(w), std::string::npos) << "'" << w << "' in: " << e;
+        for (double v : blk->output(0)) EXPECT_EQ(v, 0.0);  // nothing published
+    }
+
+    // The derivative evaluation reads its own inputs: a flow turned negative
+    // after the output evaluation stops it too, and writes no derivative.
+    Block blk(dialog(2.0));
+    blk->outputs(0, true);
+    blk.u[1] = -1e-3;
+    EXPECT_THROW(blk->derivatives(0, true), SimulationError);
+    for (double v : blk->derivatives_vector()) EXPECT_EQ(v, 0.0);
+}
+
+TEST(CondenserBlock, SecondaryFluidWithoutSpecificHeatStopsTheRun)
+{
+    // A refused specific heat (HUGE_VAL) used to stand for an infinite air
+    // capacity: air leaving at its inlet temperature, finite derivatives.
+    if (!std::filesystem::exists(testsupport::real_library())) GTEST_SKIP() << "real property library not built";
+    testsupport::ScopedWorkdir wd(testsupport::real_library());
+    for (double mode : {1.0, 2.0}) {
+        for (const char* sec : {"R999", "INCOMP::MEG-99%"}) {
+            json p = dialog(mode);
+            p[1] = "R134a";
+            p[2] = sec;
+            p[3]["Condenser_h3_inicial"] = 250000;
+            const std::string e = failure(p);
+            EXPECT_NE(e.find(std::string("no specific heat of the secondary fluid ") + sec + " at T = 300 K"),
+                      std::string::npos)
+                << mode << ": " << e;
+        }
+    }
 }
 
 TEST(CondenserBlock, InstancesKeepTheirOwnParametersAndLibrary)

@@ -83,6 +83,17 @@ TEST(CondenserCorrelations, HeatRateOfOneZone)
     // Equal capacity rates make the counterflow relation 0/0; unknown types have none.
     EXPECT_TRUE(std::isnan(metodo_NTU(A, alfa, 0.05, 1000, 0.05, 1000, 340, 300, TIPO_CONTRACORRIENTE)));
     EXPECT_TRUE(std::isnan(metodo_NTU(A, alfa, ms, cps, mR, cpR, 340, 300, "PLATE")));
+    // A secondary specific heat the library refused (HUGE_VAL) is no infinite
+    // capacity: the fluid would seem to leave at its inlet temperature. The
+    // refrigerant's, refused inside the dome, stands for the two-phase zone's
+    // unbounded capacity, like the 1e12 the callers pass for it.
+    for (const char* t : kTypes) {
+        EXPECT_TRUE(std::isnan(metodo_NTU(A, alfa, ms, HUGE_VAL, 0.0056, 1100, 340, 300, t))) << t;
+        EXPECT_TRUE(std::isnan(metodo_NTU(A, alfa, ms, std::nan(""), 0.02, 1e12, 340, 300, t))) << t;
+        EXPECT_EQ(metodo_NTU(A, alfa, ms, cps, 0.02, HUGE_VAL, 320, 300, t),
+                  metodo_NTU(A, alfa, ms, cps, 0.02, 1e12, 320, 300, t))
+            << t;
+    }
 }
 
 TEST(CondenserCorrelations, PropertyDerivativesWorkedExample)

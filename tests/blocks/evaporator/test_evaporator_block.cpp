@@ -5,6 +5,9 @@
 // carried between calls.
 #include "block_fixture.h"
 
+#include <functional>
+#include <limits>
+
 using namespace evaptest;
 using cyclesim::BlockInstance;
 using cyclesim::PluginRegistry;
@@ -186,4 +189,82 @@ TEST_F(EvaporatorBlock, InstancesUseTheirOwnCoefficientsAndType)
     C.reset();
     testsupport::ScopedWorkdir other(testsupport::no_entry_library());
     EXPECT_THROW(block(reg, a, u.data()), cyclesim::SimulationError);
+}
+
+namespace {
+
+// The message of the SimulationError an evaluation throws, empty if none.
+std::string refusal(const json& params, const Point& p)
+{
+    try {
+        evaluate(params, p);
+    } catch (const cyclesim::SimulationError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST_F(EvaporatorBlock, RefusesPlatePacksWithoutAreaOrChannels)
+{
+    // Fewer than three plates, or plates no wider than their port margins,
+    // leave a zero or negative heat-transfer area: negative heat rates that
+    // would pass for results. A massless-material density leaves no channels.
+    const std::vector<std::pair<std::function<void(json&)>, std::vector<std::string>>> cases = {
+        {[](json& p) { p[0]["N_placas"] = 2.0; }, {"parameter 1", "heat-transfer area", "N_placas = 2"}},
+        {[](json& p) { p[0]["N_placas"] = 1.0; }, {"parameter 1", "heat-transfer area", "N_placas = 1"}},
+        {[](json& p) { p[0]["medidaC"] = 0.02; }, {"heat-transfer area", "medidaC = 0.02"}},
+        {[](json& p) { p[0]["densidad_material"] = 0.0; }, {"parameter 1", "no room for the channels"}},
+        {[](json& p) { p[0]["peso_placa"] = 50.0; }, {"no room for the channels"}},
+        {[](json& p) { p[0]["alfa1"] = -800.0; }, {"\"alfa1\"", "parameter 1", "-800"}},
+        {[](json& p) { p[0]["alfa2"] = std::numeric_limits<double>::infinity(); }, {"\"alfa2\""}},
+    };
+    for (const auto& [spoil, pieces] : cases) {
+        json params = Settings{}.params();
+        spoil(params);
+        const std::string message = refusal(params, kTwoZones);
+        ASSERT_FALSE(message.empty()) << params.dump();
+        EXPECT_NE(message.find("mdlCheckParameters"), std::string::npos) << message;
+        for (const auto& piece : pieces) EXPECT_NE(message.find(piece), std::string::npos) << message;
+    }
+
+    // The smallest pack that exchanges heat, and a coefficient of zero, are models.
+    Settings three;
+    three.N_placas = 3;
+    EXPECT_GT(evaluate(three.params(), kTwoZones).Q_e1(), 0.0);
+    Settings no_superheated_exchange;
+    no_superheated_exchange.alfa2 = 0;
+    EXPECT_EQ(refusal(no_superheated_exchange.params(), kTwoPhase), "");
+}
+
+TEST_F(EvaporatorBlock, StopsOnInputsWithoutAModelNamingTheInput)
+{
+    const auto with = [](Point p, int k, double v) {
+        std::vector<double> u = p.inputs();
+        u[k] = v;
+        return Point{u[0], u[1], u[2], u[3], u[4], u[5]};
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::pair<Point, std::vector<std::string>>> cases = {
+        {with(kTwoZones, 1, -0.005), {"input 1 (mR)", "negative mass flow", "t = 0"}},
+        {with(kTwoZones, 4, -0.05), {"input 4 (msec_in)", "negative mass flow"}},
+        {with(kTwoZones, 2, nan), {"input 2 (Pe)", "nan"}},
+        {with(kTwoZones, 5, nan), {"input 5 (psec_in)"}},
+        // The analytic library has no saturation at a pressure of zero.
+        {with(kTwoZones, 2, 0.0), {"no saturated liquid and vapour of Analytic", "Pe = 0 Pa"}},
+    };
+    for (const auto& [p, pieces] : cases) {
+        const std::string message = refusal(Settings{}.params(), p);
+        ASSERT_FALSE(message.empty()) << testing::PrintToString(p.inputs());
+        EXPECT_NE(message.find("mdlOutputs"), std::string::npos) << message;
+        for (const auto& piece : pieces) EXPECT_NE(message.find(piece), std::string::npos) << message;
+    }
+
+    // No flow on either side exchanges no heat: a result, not a refusal.
+    for (int k : {1, 4}) {
+        const Result r = evaluate(Settings{}.params(), with(kTwoPhase, k, 0.0));
+        EXPECT_EQ(r.Q_e1() + r.Q_e2(), 0.0) << k;
+        EXPECT_EQ(r.T_e_out_A(), kTwoPhase.Tsec_in) << k;
+    }
 }

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "block_fixture.h"
 
@@ -140,4 +141,43 @@ TEST_F(EvaporatorPhysics, IndependentReferencePoints)
         }
     }
     EXPECT_EQ(fell_back, 2);
+}
+
+TEST_F(EvaporatorPhysics, SecondaryFluidWithoutSpecificHeatStopsTheRun)
+{
+    // A refused specific heat would stand for an infinite secondary capacity:
+    // water leaving at its inlet temperature and every zone looking sound.
+    const Point p{256000, 0.0056, 3e5, 285, 0.05, 2e5};
+    Point frozen = p;
+    frozen.Tsec_in = 260;  // water below its freezing point
+    const std::vector<std::tuple<const char*, Point, std::string>> cases = {
+        {"R999", p, "secondary fluid R999 at T = 285 K"},
+        {"INCOMP::MEG-99%", p, "secondary fluid INCOMP::MEG-99%"},
+        {"Water", frozen, "secondary fluid Water at T = 260 K"},
+    };
+    for (const auto& [sec, point, piece] : cases) {
+        std::string message;
+        try {
+            evaluate(r134a(10, "PLATE_1_1_CU_1", sec).params(), point);
+        } catch (const cyclesim::SimulationError& e) {
+            message = e.what();
+        }
+        EXPECT_NE(message.find(piece), std::string::npos) << sec << ": " << message;
+    }
+
+    // An unknown refrigerant, or an evaporating pressure above the critical
+    // one, has no saturation to evaporate at.
+    Settings unknown = r134a();
+    unknown.refr = "R999";
+    Point supercritical = p;
+    supercritical.Pe = 5e6;
+    for (const auto& [s, point] : {std::pair{unknown, p}, std::pair{r134a(), supercritical}}) {
+        std::string message;
+        try {
+            evaluate(s.params(), point);
+        } catch (const cyclesim::SimulationError& e) {
+            message = e.what();
+        }
+        EXPECT_NE(message.find("no saturated liquid and vapour of " + s.refr), std::string::npos) << message;
+    }
 }

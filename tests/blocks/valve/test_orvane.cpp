@@ -70,6 +70,14 @@ TEST(Orvane, PressureDifferenceAndOpeningEdges)
     // Reversed pressure difference: no flow relation; the output is NaN and it
     // is the host's business to stop on it.
     EXPECT_TRUE(std::isnan(flow(run_valve(kParams, 0.4, 3e5, 8e5, 1.5e5))));
+    // A negative opening would give the same flow backwards: it stops the run.
+    std::string message;
+    try {
+        run_valve(kParams, -0.4, 1.2e6, 3e5, 1.5e5);
+    } catch (const SimulationError& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("opening Av (input 0) is -0.4 at t = 0"), std::string::npos) << message;
 }
 
 TEST(Orvane, DialogValuesAreReadAtEveryOutputCall)
