@@ -273,11 +273,6 @@ static void diagnostico(int ajuste, double L1, const double *xCont, const double
     const int modo = modo_entero(mode);
 
     texto[0] = '\0';
-    if (ajuste && !(L1 > 0.01)) {
-        snprintf(texto, n, ": the fit starts from the superheated length of the state, L1 = %g, which must lie above "
-                           "its lower point 0.01", L1);
-        return;
-    }
     if (ajuste && *CondAire.alfa1 == 0.0) {
         snprintf(texto, n, ": alfa1 is 0, so no superheated zone of any length gives off the desuperheating heat");
         return;
@@ -439,16 +434,19 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 
     if (modo_entero(mode_condens) == 1) {
         /* The fit starts from the superheated length of the state, which is
-         * where the zone boundary stood when mode 1 was entered. */
-        L1_c = metodo_ajuste_L1_condens(L1_c_ahora, xCont, u_condens, w, PropsSI, lib_handle);
+         * where the zone boundary stood when mode 1 was entered. A state at or
+         * below the fit's lower point (0.01), or beyond the tube, gives no
+         * bracket to start from: the whole tube, which holds any zone, does. */
+        const double L1_inicio = (L1_c_ahora > 0.01 && L1_c_ahora <= 1.0) ? L1_c_ahora : 1.0;
+        L1_c = metodo_ajuste_L1_condens(L1_inicio, xCont, u_condens, w, PropsSI, lib_handle);
         /* The failure value -1, or a "length" outside the tube, is no
          * superheated zone: stop here rather than publish it. */
         if (L1_c == -1.0) {
-            diagnostico(1, L1_c_ahora, xCont, u_condens, w, mode_condens, causa, sizeof causa);
+            diagnostico(1, L1_inicio, xCont, u_condens, w, mode_condens, causa, sizeof causa);
             fijar_error(S,
                         "%s: the superheated-length fit failed at t = %g (no convergence from L1 = %g at P = %g Pa, "
                         "P_in = %g Pa, h_in = %g J/kg, mR = %g kg/s, Tsec_in = %g K)%s",
-                        ssGetPath(S), ssGetT(S), L1_c_ahora, xCont[1], P_c_in, hR_c_in, u_condens[0], w[0], causa);
+                        ssGetPath(S), ssGetT(S), L1_inicio, xCont[1], P_c_in, hR_c_in, u_condens[0], w[0], causa);
             return;
         }
         if (!(L1_c > 0.0 && L1_c < 1.0)) {

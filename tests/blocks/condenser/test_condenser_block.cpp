@@ -194,12 +194,8 @@ TEST(CondenserBlock, RefusesWhatItCannotUse)
         p[3]["Condenser_mode"] = m;
         expect_named(p, {"Condenser_mode"});
     }
-    // The length fit cannot start on its lower point, and air warmer than
-    // the refrigerant leaves no superheated zone of positive length: both
-    // stop the run, and nothing is published.
-    p = dialog();
-    p[3]["Condenser_L1_inicial"] = 0.01;
-    expect_named(p, {"cond", "superheated-length fit"});
+    // Air warmer than the refrigerant leaves no superheated zone of positive
+    // length: the run stops, and nothing is published.
     Block blk(dialog());
     blk.w[0] = 400;
     EXPECT_THROW(blk->outputs(0, true), SimulationError);
@@ -357,5 +353,26 @@ TEST(CondenserBlock, ReferenceOperatingPoints)
         const double worst = std::max(compare(point["port0"], out["outputs"][0], "port 0 element"),
                                       compare(point["derivatives"], out["derivatives"], "derivative"));
         std::printf("  %-22s worst relative difference %.2e\n", what.c_str(), worst);
+    }
+}
+
+TEST(CondenserBlock, LengthFitStartsFromTheWholeTubeWhenTheStateGivesNoBracket)
+{
+    // A superheated length at or below the fit's lower point (as mode 2 can
+    // leave it before a switch back to mode 1) would make the first secant
+    // 0/0; the fit then starts from the whole tube and finds the same length.
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    Block from_state(dialog());
+    from_state->cont_states()[1] = 1.185e6;
+    from_state.step();
+    const double fitted = from_state->output(0)[18];
+    for (double start : {0.01, 0.0, 0.004}) {
+        SCOPED_TRACE(start);
+        Block blk(dialog());
+        blk->cont_states()[1] = 1.185e6;
+        blk->cont_states()[0] = start;
+        blk.step();
+        EXPECT_NEAR(blk->output(0)[18], fitted, 1e-5 * fitted);
+        EXPECT_GT(blk->output(0)[18], 0.01);
     }
 }
