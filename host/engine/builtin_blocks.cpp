@@ -434,61 +434,30 @@ private:
     std::vector<double> gain_;
 };
 
-class SumBlock final : public BuiltinBlock {
+// Combines its input ports element by element, one operator per port, read
+// from a text setting: a sum ("signs": '+' or '-' per port, default "++") or
+// a product ("operations": '*' or '/' per port, default "**"; "*/" gives
+// in0 / in1, e.g. a COP from a heat rate and a power). Direct feedthrough.
+class CombineBlock final : public BuiltinBlock {
 public:
-    explicit SumBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "sum")
+    CombineBlock(const BlockSpec& spec, bool product)
+        : BuiltinBlock(spec.name, product ? "product" : "sum"), product_(product)
     {
         Settings s(spec);
-        std::string signs = "++";
-        if (s.has("signs")) {
-            const json& j = spec.settings["signs"];
+        const char* key = product ? "operations" : "signs";
+        const std::string allowed = product ? "*/" : "+-";
+        std::string ops = product ? "**" : "++";
+        if (s.has(key)) {
+            const json& j = spec.settings[key];
             if (!j.is_string() || j.get<std::string>().empty() ||
-                j.get<std::string>().find_first_not_of("+-") != std::string::npos)
-                s.fail("signs", "expected a text of '+' and '-', one per input port");
-            signs = j.get<std::string>();
-        }
-        int w = s.width();
-        for (char c : signs) {
-            signs_.push_back(c == '-' ? -1.0 : 1.0);
-            add_input(w);
-        }
-        add_output(w);
-        width_ = w;
-        feedthrough_ = true;
-    }
-    void outputs(double, bool) override
-    {
-        for (int i = 0; i < width_; ++i) {
-            double y = 0.0;
-            for (std::size_t p = 0; p < signs_.size(); ++p) y += signs_[p] * in(static_cast<int>(p), i);
-            out(0)[i] = y;
-        }
-    }
-
-private:
-    std::vector<double> signs_;
-    int width_ = 1;
-};
-
-// Element-wise product and quotient of its inputs: "operations" holds one
-// '*' or '/' per input port ("*/" gives in0 / in1, e.g. a COP from a heat
-// rate and a power). Direct feedthrough.
-class ProductBlock final : public BuiltinBlock {
-public:
-    explicit ProductBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "product")
-    {
-        Settings s(spec);
-        std::string ops = "**";
-        if (s.has("operations")) {
-            const json& j = spec.settings["operations"];
-            if (!j.is_string() || j.get<std::string>().empty() ||
-                j.get<std::string>().find_first_not_of("*/") != std::string::npos)
-                s.fail("operations", "expected a text of '*' and '/', one per input port");
+                j.get<std::string>().find_first_not_of(allowed) != std::string::npos)
+                s.fail(key, std::string("expected a text of '") + allowed[0] + "' and '" + allowed[1] +
+                                "', one per input port");
             ops = j.get<std::string>();
         }
         int w = s.width();
         for (char c : ops) {
-            divide_.push_back(c == '/');
+            inverse_.push_back(c == allowed[1]);
             add_input(w);
         }
         add_output(w);
@@ -498,17 +467,21 @@ public:
     void outputs(double, bool) override
     {
         for (int i = 0; i < width_; ++i) {
-            double y = 1.0;
-            for (std::size_t p = 0; p < divide_.size(); ++p) {
+            double y = product_ ? 1.0 : 0.0;
+            for (std::size_t p = 0; p < inverse_.size(); ++p) {
                 const double v = in(static_cast<int>(p), i);
-                y = divide_[p] ? y / v : y * v;
+                if (product_)
+                    y = inverse_[p] ? y / v : y * v;
+                else
+                    y += inverse_[p] ? -v : v;
             }
             out(0)[i] = y;
         }
     }
 
 private:
-    std::vector<bool> divide_;
+    bool product_;
+    std::vector<bool> inverse_;  // '-' or '/' on this port
     int width_ = 1;
 };
 
@@ -523,8 +496,8 @@ std::unique_ptr<SimBlock> make_builtin_block(const BlockSpec& spec, const std::f
     if (spec.type == "table") return std::make_unique<TableBlock>(spec, model_dir);
     if (spec.type == "memory") return std::make_unique<MemoryBlock>(spec);
     if (spec.type == "gain") return std::make_unique<GainBlock>(spec);
-    if (spec.type == "sum") return std::make_unique<SumBlock>(spec);
-    if (spec.type == "product") return std::make_unique<ProductBlock>(spec);
+    if (spec.type == "sum") return std::make_unique<CombineBlock>(spec, false);
+    if (spec.type == "product") return std::make_unique<CombineBlock>(spec, true);
     throw SimulationError(spec.where + ": '" + spec.type + "' is not a built-in block type");
 }
 
