@@ -105,6 +105,23 @@ void derivadas_entalpia(double *props_der_entalpias, double gamma, double rhof, 
                         double hf, double hg);
 void derivadas_densidad(double *props_der_densidad, double gamma, double rhof, double rhog, double vf, double vg);
 
+/* Boundary pressures of the two-phase zone and its saturation properties
+ * there, each with its change over one pascal (suffix p). */
+typedef struct {
+    double P_out, Pg, Pf;
+    double rhof, rhog, rhofp, rhogp;
+    double hf, hg, hfp, hgp;
+    double vf, vg, vfp, vgp;
+} SaturacionBordes;
+
+/* Twelve saturation queries, in the order the mode models rely on. */
+void saturacion_bordes_zona_bifasica(SaturacionBordes *s, double L1, double P, double L3, double P_in,
+                                     CPType PropsSI);
+/* Mean density and enthalpy of the two-phase zone at mean quality Qbar, with
+ * their changes per pascal (p) and per unit of void fraction (pp). */
+void medias_zona_bifasica(const SaturacionBordes *s, double gamma, double Qbar, double *rho2, double *rho2p,
+                          double *rho2pp, double *h2, double *h2p, double *h2pp);
+
 /* Mode models: the five state derivatives. */
 void evaluacion_propiedades_condensador_modo1(double *propiedades_modo1, const double *xCont, const double *u,
                                               const double *y_condens, CPType PropsSI, void *lib_handle);

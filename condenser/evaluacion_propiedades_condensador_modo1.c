@@ -19,27 +19,13 @@ void evaluacion_propiedades_condensador_modo1(double *propiedades_modo1, const d
 {
     const double L1 = xCont[0], P = xCont[1], h3 = xCont[2], L3 = xCont[3], gamma = xCont[4];
     const double hR_IN = u[2], P_IN = u[3];
-    double dd[5], de[7];
+    SaturacionBordes sat;
+    double rho2, rho2p, rho2pp, h2, h2p, h2pp;
     (void)y_condens;
 
-    /* Linear pressure profile with P the mean. */
-    const double P_OUT = (P + P) - P_IN;
-    const double Pg = P_IN - (P_IN - P_OUT) * L1;
-    const double Pf = (P_IN - P_OUT) * L3 + P_OUT;
-
-    /* Saturation properties at the boundaries and one pascal above. */
-    const double rhof = PropsSI("D", "P", Pf, "Q", 0, refr);
-    const double rhog = PropsSI("D", "P", Pg, "Q", 1, refr);
-    const double rhofp = PropsSI("D", "P", Pf + 1, "Q", 0, refr) - rhof;
-    const double rhogp = PropsSI("D", "P", Pg + 1, "Q", 1, refr) - rhog;
-    const double hf = PropsSI("H", "P", Pf, "Q", 0, refr);
-    const double hg = PropsSI("H", "P", Pg, "Q", 1, refr);
-    const double hfp = PropsSI("H", "P", Pf + 1, "Q", 0, refr) - hf;
-    const double hgp = PropsSI("H", "P", Pg + 1, "Q", 1, refr) - hg;
-    const double vf = PropsSI("V", "P", Pf, "Q", 0, refr);
-    const double vg = PropsSI("V", "P", Pg, "Q", 1, refr);
-    const double vfp = PropsSI("V", "P", Pf + 1, "Q", 0, refr) - vf;
-    const double vgp = PropsSI("V", "P", Pg + 1, "Q", 1, refr) - vg;
+    /* Saturation properties at the zone boundaries and one pascal above. */
+    saturacion_bordes_zona_bifasica(&sat, L1, P, L3, P_IN, PropsSI);
+    const double P_OUT = sat.P_out, Pg = sat.Pg, Pf = sat.Pf, hf = sat.hf, hg = sat.hg, hgp = sat.hgp;
 
     /* Void fraction of a two-phase zone running from the inlet quality down
      * to saturated liquid, and how it moves with the pressure. */
@@ -48,17 +34,10 @@ void evaluacion_propiedades_condensador_modo1(double *propiedades_modo1, const d
     const double gammatot = Thom(P, Qm, refr, PropsSI, lib_handle);
     const double gammatotp = Thom(P + 1, Qm, refr, PropsSI, lib_handle) - gammatot;
 
-    /* Zone 2: mean quality from the void fraction, homogeneous density and
-     * quality-weighted enthalpy, with their pressure and gamma derivatives. */
+    /* Zone 2: mean quality from the void fraction (Thom properties at the
+     * mean pressure), homogeneous density and quality-weighted enthalpy. */
     const double Qbar = Thom_inversa(P, gamma, refr, PropsSI, lib_handle);
-    const double rho2 = 1.0 / (Qbar / rhog + (1.0 - Qbar) / rhof);
-    derivadas_densidad(dd, gamma, rhof, rhog, vf, vg);
-    const double rho2p = dd[0] * rhofp + dd[1] * rhogp + dd[2] * vfp + dd[3] * vgp;
-    const double rho2pp = dd[4];
-    const double h2 = Qbar * hg + (1.0 - Qbar) * hf;
-    derivadas_entalpia(de, gamma, rhof, rhog, vf, vg, hf, hg);
-    const double h2p = de[0] * rhofp + de[1] * rhogp + de[2] * vfp + de[3] * vgp + de[4] * hfp + de[5] * hgp;
-    const double h2pp = de[6];
+    medias_zona_bifasica(&sat, gamma, Qbar, &rho2, &rho2p, &rho2pp, &h2, &h2p, &h2pp);
 
     /* Zone 1 at its mean pressure and enthalpy. */
     const double h1 = (hg + hR_IN) * 0.5;

@@ -15,35 +15,15 @@ void evaluacion_propiedades_condensador_modo2(double *propiedades_modo2, const d
 {
     const double L1 = xCont[0], P = xCont[1], L3 = xCont[3], gamma = xCont[4];
     const double hR_in = u[2], P_in = u[3];
-    double dd[5], de[7];
+    SaturacionBordes sat;
+    double rho2, rho2p, rho2pp, h2, h2p, h2pp;
     (void)y_condens;
 
-    const double P_out = (P + P) - P_in;
-    const double Pg = P_in - (P_in - P_out) * L1;
-    const double Pf = (P_in - P_out) * L3 + P_out;
-
-    const double rhof = PropsSI("D", "P", Pf, "Q", 0, refr);
-    const double rhog = PropsSI("D", "P", Pg, "Q", 1, refr);
-    const double rhofp = PropsSI("D", "P", Pf + 1, "Q", 0, refr) - rhof;
-    const double rhogp = PropsSI("D", "P", Pg + 1, "Q", 1, refr) - rhog;
-    const double hf = PropsSI("H", "P", Pf, "Q", 0, refr);
-    const double hg = PropsSI("H", "P", Pg, "Q", 1, refr);
-    const double hfp = PropsSI("H", "P", Pf + 1, "Q", 0, refr) - hf;
-    const double hgp = PropsSI("H", "P", Pg + 1, "Q", 1, refr) - hg;
-    const double vf = PropsSI("V", "P", Pf, "Q", 0, refr);
-    const double vg = PropsSI("V", "P", Pg, "Q", 1, refr);
-    const double vfp = PropsSI("V", "P", Pf + 1, "Q", 0, refr) - vf;
-    const double vgp = PropsSI("V", "P", Pg + 1, "Q", 1, refr) - vg;
+    saturacion_bordes_zona_bifasica(&sat, L1, P, L3, P_in, PropsSI);
+    const double Pg = sat.Pg, hf = sat.hf, hg = sat.hg, hgp = sat.hgp;
 
     const double Qbar = Thom_inversa(P, gamma, refr, PropsSI, lib_handle);
-    derivadas_densidad(dd, gamma, rhof, rhog, vf, vg);
-    const double rho2 = 1.0 / (Qbar / rhog + (1.0 - Qbar) / rhof);
-    const double rho2p = dd[0] * rhofp + dd[1] * rhogp + dd[2] * vfp + dd[3] * vgp;
-    const double rho2pp = dd[4];
-    derivadas_entalpia(de, gamma, rhof, rhog, vf, vg, hf, hg);
-    const double h2 = Qbar * hg + (1.0 - Qbar) * hf;
-    const double h2p = de[0] * rhofp + de[1] * rhogp + de[2] * vfp + de[3] * vgp + de[4] * hfp + de[5] * hgp;
-    const double h2pp = de[6];
+    medias_zona_bifasica(&sat, gamma, Qbar, &rho2, &rho2p, &rho2pp, &h2, &h2p, &h2pp);
 
     const double h1 = (hg + hR_in) * 0.5;
     const double P1 = (Pg + P_in) * 0.5;
