@@ -6,6 +6,7 @@
 
 #include "errors.h"
 #include "plotting.h"
+#include "plot_spec.h"
 #include "test_workdir.h"
 
 using namespace cyclesim;

@@ -19,7 +19,7 @@
 #include <sundials/sundials_linearsolver.h>
 #include <sundials/sundials_matrix.h>
 
-#include "sundials_support.h"
+#include "sundials_context.h"
 
 namespace cyclesim {
 
@@ -29,7 +29,7 @@ public:
     // evaluated (non-finite: Newton backs off), < 0 for a fatal error.
     using Residual = std::function<int(const double* x, double* f)>;
 
-    LoopSolver(SUNContext ctx, int n, double tolerance, int max_iterations, double fd_step);
+    LoopSolver(SundialsContext& context, int n, double tolerance, int max_iterations, double fd_step);
     ~LoopSolver();
     LoopSolver(const LoopSolver&) = delete;
     LoopSolver& operator=(const LoopSolver&) = delete;
@@ -50,8 +50,8 @@ public:
 private:
     static int system(N_Vector u, N_Vector f, void* user);
     static int jacobian(N_Vector u, N_Vector fu, SUNMatrix J, void* user, N_Vector tmp1, N_Vector tmp2);
-    static void error_handler(int code, const char* module, const char* function, char* msg, void* user);
 
+    SundialsContext& context_;
     int n_;
     double fd_step_;
     void* kinsol_ = nullptr;

@@ -13,24 +13,10 @@
 
 namespace cyclesim {
 
-SundialsContext::SundialsContext()
+LoopSolver::LoopSolver(SundialsContext& context, int n, double tolerance, int max_iterations, double fd_step)
+    : context_(context), n_(n), fd_step_(fd_step), typical_(static_cast<std::size_t>(n), 1.0)
 {
-    if (SUNContext_Create(nullptr, &ctx_) != 0 || !ctx_) throw SimulationError("cannot create the SUNDIALS context");
-}
-
-SundialsContext::~SundialsContext()
-{
-    if (ctx_) SUNContext_Free(&ctx_);
-}
-
-void check_sundials(int flag, const char* what)
-{
-    if (flag < 0) throw SimulationError(std::string(what) + " failed (flag " + std::to_string(flag) + ")");
-}
-
-LoopSolver::LoopSolver(SUNContext ctx, int n, double tolerance, int max_iterations, double fd_step)
-    : n_(n), fd_step_(fd_step), typical_(static_cast<std::size_t>(n), 1.0)
-{
+    SUNContext ctx = context.get();
     kinsol_ = KINCreate(ctx);
     u_ = N_VNew_Serial(n, ctx);
     uscale_ = N_VNew_Serial(n, ctx);
@@ -41,7 +27,7 @@ LoopSolver::LoopSolver(SUNContext ctx, int n, double tolerance, int max_iteratio
     if (!LS_) throw SimulationError("cannot allocate the loop solver's linear solver");
     check_sundials(KINInit(kinsol_, &LoopSolver::system, u_), "KINInit");
     check_sundials(KINSetUserData(kinsol_, this), "KINSetUserData");
-    check_sundials(KINSetErrHandlerFn(kinsol_, &LoopSolver::error_handler, this), "KINSetErrHandlerFn");
+    context_.capture_kinsol_errors(kinsol_, &message_);
     check_sundials(KINSetLinearSolver(kinsol_, LS_, J_), "KINSetLinearSolver");
     check_sundials(KINSetJacFn(kinsol_, &LoopSolver::jacobian), "KINSetJacFn");
     check_sundials(KINSetFuncNormTol(kinsol_, tolerance), "KINSetFuncNormTol");
@@ -56,6 +42,7 @@ LoopSolver::LoopSolver(SUNContext ctx, int n, double tolerance, int max_iteratio
 
 LoopSolver::~LoopSolver()
 {
+    context_.release(&message_);
     if (kinsol_) KINFree(&kinsol_);
     if (LS_) SUNLinSolFree(LS_);
     if (J_) SUNMatDestroy(J_);
@@ -72,6 +59,7 @@ int LoopSolver::solve(std::vector<double>& x, const std::vector<double>& typical
     typical_ = typical;
     iterations_ = evaluations_ = 0;
     message_.clear();
+    context_.capture_kinsol_errors(kinsol_, &message_);
     double* u = N_VGetArrayPointer(u_);
     double* us = N_VGetArrayPointer(uscale_);
     double* fs = N_VGetArrayPointer(fscale_);
@@ -129,12 +117,6 @@ int LoopSolver::jacobian(N_Vector u, N_Vector fu, SUNMatrix J, void* user, N_Vec
         if (status != 0) return 1;
     }
     return 0;
-}
-
-void LoopSolver::error_handler(int, const char*, const char* function, char* msg, void* user)
-{
-    auto* self = static_cast<LoopSolver*>(user);
-    self->message_ = std::string(function ? function : "KINSOL") + ": " + (msg ? msg : "");
 }
 
 std::string LoopSolver::flag_name(int flag)

@@ -1,13 +1,12 @@
 #include "builtin_blocks.h"
 
+#include "csv_reader.h"
 #include "errors.h"
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <numbers>
 #include <optional>
-#include <sstream>
 
 namespace cyclesim {
 
@@ -229,7 +228,7 @@ public:
         Settings s(spec);
         if (s.has("file")) {
             if (s.has("time") || s.has("values")) s.fail("file", "give either file or time/values, not both");
-            read_csv(spec, s, model_dir);
+            read_file(spec, s, model_dir);
         } else {
             if (s.has("columns")) s.fail("columns", "only used with file");
             read_inline(spec, s);
@@ -286,56 +285,26 @@ private:
         }
     }
 
-    void read_csv(const BlockSpec& spec, Settings& s, const std::filesystem::path& model_dir)
+    void read_file(const BlockSpec& spec, Settings& s, const std::filesystem::path& model_dir)
     {
         const json& f = spec.settings["file"];
         if (!f.is_string()) s.fail("file", "expected a file name");
         std::filesystem::path path = f.get<std::string>();
         if (path.is_relative()) path = model_dir / path;
-        std::ifstream in(path);
-        if (!in) s.fail("file", "cannot read " + path.string());
-
-        std::vector<std::string> header;
-        std::vector<std::vector<double>> data;
-        std::string line;
-        int line_no = 0;
-        while (std::getline(in, line)) {
-            ++line_no;
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.find_first_not_of(" \t") == std::string::npos || line[line.find_first_not_of(" \t")] == '#')
-                continue;
-            std::vector<std::string> cells;
-            std::stringstream ss(line);
-            std::string cell;
-            while (std::getline(ss, cell, ',')) cells.push_back(cell);
-            std::vector<double> numbers;
-            bool numeric = true;
-            for (auto& c : cells) {
-                char* end = nullptr;
-                double x = std::strtod(c.c_str(), &end);
-                while (end && (*end == ' ' || *end == '\t')) ++end;
-                if (c.empty() || !end || *end != '\0' || !std::isfinite(x)) {
-                    numeric = false;
-                    break;
-                }
-                numbers.push_back(x);
-            }
-            if (!numeric) {
-                if (data.empty() && header.empty()) {
-                    header = cells;  // column names
-                    for (auto& h : header) h.erase(0, h.find_first_not_of(" \t\""));
-                    for (auto& h : header) h.erase(h.find_last_not_of(" \t\"") + 1);
-                    continue;
-                }
-                s.fail("file", path.string() + " line " + std::to_string(line_no) + ": not a row of numbers");
-            }
-            if (numbers.size() < 2)
-                s.fail("file", path.string() + " line " + std::to_string(line_no) + ": needs a time and a value");
-            if (!data.empty() && numbers.size() != data.front().size())
-                s.fail("file", path.string() + " line " + std::to_string(line_no) + ": has " +
-                                   std::to_string(numbers.size()) + " columns, the first row " +
+        CsvTable csv;
+        try {
+            csv = read_csv(path);
+        } catch (const SimulationError& e) {
+            s.fail("file", e.what());
+        }
+        const std::vector<std::string>& header = csv.header;
+        const std::vector<std::vector<double>>& data = csv.rows;
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            const std::string line = path.string() + " line " + std::to_string(csv.line_numbers[i]);
+            if (data[i].size() < 2) s.fail("file", line + ": needs a time and a value");
+            if (data[i].size() != data.front().size())
+                s.fail("file", line + ": has " + std::to_string(data[i].size()) + " columns, the first row " +
                                    std::to_string(data.front().size()));
-            data.push_back(std::move(numbers));
         }
         if (data.empty()) s.fail("file", path.string() + " holds no rows of numbers");
 
@@ -485,19 +454,47 @@ private:
     int width_ = 1;
 };
 
+using Path = std::filesystem::path;
+
+template <class Block, class... Args>
+std::unique_ptr<SimBlock> make(Args&&... args)
+{
+    return std::make_unique<Block>(std::forward<Args>(args)...);
+}
+
 }  // namespace
+
+const std::vector<BuiltinBlockType>& builtin_block_types()
+{
+    // One row per type: its name, its settings, its factory.
+    static const std::vector<BuiltinBlockType> types = {
+        {"constant", {"value"}, [](const BlockSpec& b, const Path&) { return make<ConstantBlock>(b); }},
+        {"step", {"time", "before", "after"}, [](const BlockSpec& b, const Path&) { return make<StepBlock>(b); }},
+        {"ramp", {"slope", "start_time", "initial"},
+         [](const BlockSpec& b, const Path&) { return make<RampBlock>(b); }},
+        {"sine", {"amplitude", "frequency", "phase", "bias"},
+         [](const BlockSpec& b, const Path&) { return make<SineBlock>(b); }},
+        {"table", {"time", "values", "file", "columns"},
+         [](const BlockSpec& b, const Path& dir) { return make<TableBlock>(b, dir); }},
+        {"memory", {"initial", "width"}, [](const BlockSpec& b, const Path&) { return make<MemoryBlock>(b); }},
+        {"gain", {"gain", "width"}, [](const BlockSpec& b, const Path&) { return make<GainBlock>(b); }},
+        {"sum", {"signs", "width"}, [](const BlockSpec& b, const Path&) { return make<CombineBlock>(b, false); }},
+        {"product", {"operations", "width"},
+         [](const BlockSpec& b, const Path&) { return make<CombineBlock>(b, true); }},
+    };
+    return types;
+}
+
+const BuiltinBlockType* find_builtin_block_type(const std::string& type)
+{
+    for (const auto& t : builtin_block_types())
+        if (t.type == type) return &t;
+    return nullptr;
+}
 
 std::unique_ptr<SimBlock> make_builtin_block(const BlockSpec& spec, const std::filesystem::path& model_dir)
 {
-    if (spec.type == "constant") return std::make_unique<ConstantBlock>(spec);
-    if (spec.type == "step") return std::make_unique<StepBlock>(spec);
-    if (spec.type == "ramp") return std::make_unique<RampBlock>(spec);
-    if (spec.type == "sine") return std::make_unique<SineBlock>(spec);
-    if (spec.type == "table") return std::make_unique<TableBlock>(spec, model_dir);
-    if (spec.type == "memory") return std::make_unique<MemoryBlock>(spec);
-    if (spec.type == "gain") return std::make_unique<GainBlock>(spec);
-    if (spec.type == "sum") return std::make_unique<CombineBlock>(spec, false);
-    if (spec.type == "product") return std::make_unique<CombineBlock>(spec, true);
+    if (const BuiltinBlockType* t = find_builtin_block_type(spec.type)) return t->make(spec, model_dir);
     throw SimulationError(spec.where + ": '" + spec.type + "' is not a built-in block type");
 }
 

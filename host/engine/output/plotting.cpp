@@ -1,5 +1,6 @@
 #include "plotting.h"
 
+#include "csv_reader.h"
 #include "errors.h"
 
 #include <dlfcn.h>
@@ -25,25 +26,6 @@ int ResultsTable::column(const std::string& name) const
 
 namespace {
 
-std::vector<std::string> split_csv_line(const std::string& line)
-{
-    std::vector<std::string> cells;
-    std::string cell;
-    bool quoted = false;
-    for (char c : line) {
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            cells.push_back(cell);
-            cell.clear();
-        } else if (c != '\r') {
-            cell += c;
-        }
-    }
-    cells.push_back(cell);
-    return cells;
-}
-
 // "name [unit]" -> name, unit
 void split_header(const std::string& cell, std::string& name, std::string& unit)
 {
@@ -58,14 +40,6 @@ void split_header(const std::string& cell, std::string& name, std::string& unit)
     }
     while (!name.empty() && name.back() == ' ') name.pop_back();
     while (!name.empty() && name.front() == ' ') name.erase(0, 1);
-}
-
-double parse_cell(const std::string& s)
-{
-    if (s == "NaN" || s == "nan") return std::nan("");
-    char* end = nullptr;
-    double v = std::strtod(s.c_str(), &end);
-    return end == s.c_str() ? std::nan("") : v;
 }
 
 std::string quote(const std::string& s)
@@ -251,65 +225,26 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
 
 ResultsTable read_results(const fs::path& csv)
 {
-    std::ifstream in(csv);
-    if (!in) throw SimulationError("plot: cannot read " + csv.string());
+    CsvTable csv_table;
+    try {
+        csv_table = read_csv(csv);
+    } catch (const SimulationError& e) {
+        throw SimulationError(std::string("plot: ") + e.what());
+    }
+    if (csv_table.header.empty()) throw SimulationError("plot: " + csv.string() + " has no header line");
     ResultsTable table;
-    std::string line;
-    if (!std::getline(in, line)) throw SimulationError("plot: " + csv.string() + " is empty");
-    for (const auto& cell : split_csv_line(line)) {
+    for (const auto& cell : csv_table.header) {
         std::string name, unit;
         split_header(cell, name, unit);
         table.names.push_back(name);
         table.units.push_back(unit);
     }
-    while (std::getline(in, line)) {
-        if (line.empty()) continue;
-        std::vector<double> row;
-        for (const auto& cell : split_csv_line(line)) row.push_back(parse_cell(cell));
+    for (auto& row : csv_table.rows) {
         row.resize(table.names.size(), std::nan(""));
         table.rows.push_back(std::move(row));
     }
     if (table.rows.empty()) throw SimulationError("plot: " + csv.string() + " holds no results");
     return table;
-}
-
-void validate_plot_spec(const json& spec, const std::vector<std::string>& logged, const std::string& where)
-{
-    auto known = [&](const json& v, const std::string& at) {
-        if (!v.is_string()) throw SimulationError(where + at + ": expected a signal name");
-        if (std::find(logged.begin(), logged.end(), v.get<std::string>()) == logged.end())
-            throw SimulationError(where + at + ": \"" + v.get<std::string>() + "\" is not a logged signal");
-    };
-    if (!spec.is_object()) throw SimulationError(where + ": must be an object");
-    for (auto it = spec.begin(); it != spec.end(); ++it)
-        if (it.key() != "time" && it.key() != "ph" && it.key() != "comment")
-            throw SimulationError(where + "." + it.key() + ": unknown key (allowed: time, ph, comment)");
-    if (spec.contains("time")) {
-        if (!spec["time"].is_array()) throw SimulationError(where + ".time: must be an array");
-        for (std::size_t i = 0; i < spec["time"].size(); ++i) {
-            const auto& p = spec["time"][i];
-            const std::string at = ".time[" + std::to_string(i) + "]";
-            if (!p.is_object() || !p.contains("file") || !p.contains("signals") || !p["signals"].is_array())
-                throw SimulationError(where + at + ": needs \"file\" and \"signals\"");
-            for (const auto& s : p["signals"]) known(s, at + ".signals");
-            if (p.contains("yrange") && !(p["yrange"].is_array() && p["yrange"].size() == 2 &&
-                                          p["yrange"][0].is_number() && p["yrange"][1].is_number() &&
-                                          p["yrange"][0].get<double>() < p["yrange"][1].get<double>()))
-                throw SimulationError(where + at + ".yrange: expected [low, high] with low < high");
-        }
-    }
-    if (spec.contains("ph")) {
-        const auto& ph = spec["ph"];
-        if (!ph.is_object() || !ph.contains("fluid") || !ph.contains("points") || !ph["points"].is_array() ||
-            ph["points"].empty())
-            throw SimulationError(where + ".ph: needs \"fluid\" and a non-empty \"points\" array");
-        for (const auto& pt : ph["points"]) {
-            if (!pt.is_array() || pt.size() != 2)
-                throw SimulationError(where + ".ph.points: each point is [pressure signal, enthalpy signal]");
-            known(pt[0], ".ph.points");
-            known(pt[1], ".ph.points");
-        }
-    }
 }
 
 std::vector<fs::path> make_plots(const fs::path& run_dir)

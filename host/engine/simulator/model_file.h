@@ -14,7 +14,7 @@
 //     "connections": [ {"from": "p_evap.0.0", "to": "valve.0.2"}, {"from": "a.0", "to": "b.1"} ],
 //     "log": [ {"signal": "valve.0.0", "name": "m_valve", "unit": "kg/s"} ],
 //     "loop_guesses": {"valve.0.0": 0.02, "compressor.0.0": 3.1e5},   (starting values of tear variables)
-//     "plots": {"time": [...], "ph": {...}},     (what `cyclesim plot` draws; see plotting.h)
+//     "plots": {"time": [...], "ph": {...}},     (what `cyclesim plot` draws; see plot_spec.h)
 //     "solver": {"start_time": 0, "stop_time": 100, "rtol": 1e-4, "atol": 1e-6, "max_step": 1,
 //                "output_interval": 0.5, "method": "BDF"}
 //   }
@@ -93,7 +93,7 @@ struct ModelSpec {
     std::vector<LogSpec> log;
     std::vector<GuessSpec> loop_guesses;
     SolverSpec solver;
-    nlohmann::json plots;  // the "plots" section (see plotting.h); null when absent
+    nlohmann::json plots;  // the "plots" section (see plot_spec.h); null when absent
     std::vector<std::string> warnings;
 
     const BlockSpec* find_block(const std::string& name) const;

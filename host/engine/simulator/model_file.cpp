@@ -1,5 +1,7 @@
 #include "model_file.h"
-#include "plotting.h"
+
+#include "builtin_blocks.h"
+#include "plot_spec.h"
 
 #include "errors.h"
 
@@ -15,22 +17,16 @@ namespace {
 
 using json = nlohmann::json;
 
-// Settings each block type accepts besides name, type and comment.
-const std::map<std::string, std::set<std::string>>& block_keys()
+// Settings an S-function block accepts besides name, type and comment; the
+// built-in types list theirs in builtin_block_types().
+const std::set<std::string> kSfunctionKeys = {"sfunction", "params"};
+
+// The settings of block type `type`, or null for an unknown type.
+const std::set<std::string>* block_keys(const std::string& type)
 {
-    static const std::map<std::string, std::set<std::string>> keys = {
-        {"sfunction", {"sfunction", "params"}},
-        {"constant", {"value"}},
-        {"step", {"time", "before", "after"}},
-        {"ramp", {"slope", "start_time", "initial"}},
-        {"sine", {"amplitude", "frequency", "phase", "bias"}},
-        {"table", {"time", "values", "file", "columns"}},
-        {"memory", {"initial", "width"}},
-        {"gain", {"gain", "width"}},
-        {"sum", {"signs", "width"}},
-        {"product", {"operations", "width"}},
-    };
-    return keys;
+    if (type == "sfunction") return &kSfunctionKeys;
+    const BuiltinBlockType* builtin = find_builtin_block_type(type);
+    return builtin ? &builtin->keys : nullptr;
 }
 
 std::string join(const std::set<std::string>& names)
@@ -132,13 +128,13 @@ void parse_blocks(const json& doc, ModelSpec& model, const std::string& file)
             spec.type = "sfunction";
         else
             fail(where, "missing key \"type\"");
-        auto kind = block_keys().find(spec.type);
-        if (kind == block_keys().end()) {
-            std::set<std::string> types;
-            for (const auto& [t, _] : block_keys()) types.insert(t);
+        const std::set<std::string>* keys = block_keys(spec.type);
+        if (!keys) {
+            std::set<std::string> types = {"sfunction"};
+            for (const auto& t : builtin_block_types()) types.insert(t.type);
             fail(where + ".type", "unknown block type \"" + spec.type + "\" (known: " + join(types) + ")");
         }
-        std::set<std::string> allowed = kind->second;
+        std::set<std::string> allowed = *keys;
         allowed.insert({"name", "type"});
         check_keys(b, allowed, where);
         if (spec.type == "sfunction") {
@@ -329,8 +325,8 @@ void apply_override(json& document, const std::string& assignment, const std::st
     } else {
         if (path.size() == 3) fail(where, "block '" + path[0] + "' is a source or built-in block: no fields");
         std::string type = block->value("type", "");
-        auto kind = block_keys().find(type);
-        if (kind == block_keys().end() || !kind->second.count(path[1]))
+        const std::set<std::string>* keys = type == "sfunction" ? nullptr : block_keys(type);
+        if (!keys || !keys->count(path[1]))
             fail(where, "block '" + path[0] + "' (" + type + ") has no setting \"" + path[1] + "\"");
         (*block)[path[1]] = value;
     }

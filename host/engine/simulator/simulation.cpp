@@ -5,7 +5,7 @@
 #include "execution_plan.h"
 #include "loop_solver.h"
 #include "sim_block.h"
-#include "sundials_support.h"
+#include "sundials_context.h"
 
 #include <cvode/cvode.h>
 #include <cvode/cvode_ls.h>
@@ -540,7 +540,7 @@ void Simulation::Impl::make_plan()
         for (const auto& r : L.plan.tears) L.tear_sources.push_back(&blocks[r.block]->output(r.port)[r.element]);
         for (const auto& [in, k] : L.plan.torn_inputs)
             blocks[in.block]->connect_input(in.port, in.element, &L.tear_values[k]);
-        L.solver = std::make_unique<LoopSolver>(sundials.get(), static_cast<int>(n), model.solver.loop_tolerance,
+        L.solver = std::make_unique<LoopSolver>(sundials, static_cast<int>(n), model.solver.loop_tolerance,
                                                 model.solver.loop_max_iterations, kLoopDifferenceStep);
     }
 }
@@ -594,13 +594,6 @@ int cvode_rhs(double t, N_Vector y, N_Vector dy, void* user)
     return sim->rhs(t, N_VGetArrayPointer(y), N_VGetArrayPointer(dy));
 }
 
-void cvode_error(int code, const char*, const char* function, char* msg, void* user)
-{
-    if (code == CV_WARNING) return;
-    auto* sim = static_cast<Simulation::Impl*>(user);
-    sim->integrator_message = std::string(function ? function : "CVODE") + ": " + (msg ? msg : "");
-}
-
 int cvode_jacobian(double t, N_Vector y, N_Vector fy, SUNMatrix J, void* user, N_Vector tmp1, N_Vector tmp2, N_Vector)
 {
     auto* sim = static_cast<Simulation::Impl*>(user);
@@ -639,7 +632,7 @@ void Simulation::Impl::integrate(RunObserver& observer)
     if (!cv.mem) throw SimulationError("cannot create the integrator");
     check_sundials(CVodeInit(cv.mem, cvode_rhs, t, cv.y), "CVodeInit");
     check_sundials(CVodeSetUserData(cv.mem, this), "CVodeSetUserData");
-    check_sundials(CVodeSetErrHandlerFn(cv.mem, cvode_error, this), "CVodeSetErrHandlerFn");
+    sundials.capture_cvode_errors(cv.mem, &integrator_message);
     check_sundials(CVodeSStolerances(cv.mem, s.rtol, s.atol), "CVodeSStolerances");
     cv.A = SUNDenseMatrix(n, n, sundials.get());
     cv.LS = cv.A ? SUNLinSol_Dense(cv.y, cv.A, sundials.get()) : nullptr;

@@ -1,0 +1,50 @@
+#include "plot_spec.h"
+
+#include "errors.h"
+
+#include <algorithm>
+
+namespace cyclesim {
+
+using nlohmann::json;
+
+void validate_plot_spec(const json& spec, const std::vector<std::string>& logged, const std::string& where)
+{
+    auto known = [&](const json& v, const std::string& at) {
+        if (!v.is_string()) throw SimulationError(where + at + ": expected a signal name");
+        if (std::find(logged.begin(), logged.end(), v.get<std::string>()) == logged.end())
+            throw SimulationError(where + at + ": \"" + v.get<std::string>() + "\" is not a logged signal");
+    };
+    if (!spec.is_object()) throw SimulationError(where + ": must be an object");
+    for (auto it = spec.begin(); it != spec.end(); ++it)
+        if (it.key() != "time" && it.key() != "ph" && it.key() != "comment")
+            throw SimulationError(where + "." + it.key() + ": unknown key (allowed: time, ph, comment)");
+    if (spec.contains("time")) {
+        if (!spec["time"].is_array()) throw SimulationError(where + ".time: must be an array");
+        for (std::size_t i = 0; i < spec["time"].size(); ++i) {
+            const auto& p = spec["time"][i];
+            const std::string at = ".time[" + std::to_string(i) + "]";
+            if (!p.is_object() || !p.contains("file") || !p.contains("signals") || !p["signals"].is_array())
+                throw SimulationError(where + at + ": needs \"file\" and \"signals\"");
+            for (const auto& s : p["signals"]) known(s, at + ".signals");
+            if (p.contains("yrange") && !(p["yrange"].is_array() && p["yrange"].size() == 2 &&
+                                          p["yrange"][0].is_number() && p["yrange"][1].is_number() &&
+                                          p["yrange"][0].get<double>() < p["yrange"][1].get<double>()))
+                throw SimulationError(where + at + ".yrange: expected [low, high] with low < high");
+        }
+    }
+    if (spec.contains("ph")) {
+        const auto& ph = spec["ph"];
+        if (!ph.is_object() || !ph.contains("fluid") || !ph.contains("points") || !ph["points"].is_array() ||
+            ph["points"].empty())
+            throw SimulationError(where + ".ph: needs \"fluid\" and a non-empty \"points\" array");
+        for (const auto& pt : ph["points"]) {
+            if (!pt.is_array() || pt.size() != 2)
+                throw SimulationError(where + ".ph.points: each point is [pressure signal, enthalpy signal]");
+            known(pt[0], ".ph.points");
+            known(pt[1], ".ph.points");
+        }
+    }
+}
+
+}  // namespace cyclesim
