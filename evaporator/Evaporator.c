@@ -269,6 +269,18 @@ static void mdlOutputs(SimStruct *S, int_T tid)
                        "T = %g K, P = %g Pa (inputs 3 and 5) at t = %g",
                     nombre(S), sec_flux, u[3], u[5], ssGetT(S));
         break;
+    case SALIDA_SECUNDARIO_FRIO:
+        fijar_error(S, "%s: the secondary fluid enters at Tsec_in = %g K (input 3), colder than the refrigerant %s "
+                       "evaporating at Pe = %g Pa (input 2) with hc_out = %g J/kg (input 0), at t = %g: it would "
+                       "condense the refrigerant, not evaporate it",
+                    nombre(S), u[3], refr, u[2], u[0], ssGetT(S));
+        break;
+    case SALIDA_SIN_ESTADO:
+        fijar_error(S, "%s: no zone state closes the energy balance at t = %g for hc_out = %g J/kg, mR = %g kg/s, "
+                       "Pe = %g Pa, Tsec_in = %g K, msec_in = %g kg/s, psec_in = %g Pa (inputs 0-5) with %s "
+                       "against %s",
+                    nombre(S), ssGetT(S), u[0], u[1], u[2], u[3], u[4], u[5], refr, sec_flux);
+        break;
     default:
         break;
     }

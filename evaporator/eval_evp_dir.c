@@ -38,7 +38,7 @@ double eval_evp_dir(double h_e_out, double hc_out, const double *x, const double
         const double h_e_2 = (h_e_g + h_e_out) * 0.5;
         const double Cp_e_2 = PropsSI("C", "P", Pe, "H", h_e_2, refr);
         double Q_e2 = (h_e_out - h_e_g) * mR;
-        const double L_e_2 = secant_method_NTU(0.9, Q_e2, *Evap.alfa_sh, msec_in, Cp_e_A, mR, Cp_e_2,
+        const double L_e_2 = fraccion_sobrecalentada(Q_e2, *Evap.alfa_sh, msec_in, Cp_e_A, mR, Cp_e_2,
                                                Tsec_in, T_e_1_R, Aint, Evap.tipo_int);
         const double T_e_out_1_A = Tsec_in - Q_e2 / (msec_in * Cp_e_A);
         if (fraccion_parcial(L_e_2)) {

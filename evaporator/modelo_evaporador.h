@@ -53,6 +53,24 @@ static inline int fraccion_parcial(double L_e_2)
     return L_e_2 >= 0.0 && L_e_2 < 1.0;
 }
 
+/* Quality of the refrigerant as the zone temperatures use it. The property
+ * library answers -1 for any single-phase state; a subcooled liquid is heated
+ * to saturation within the two-phase zone's relation, so it counts as
+ * saturated liquid. */
+static inline double titulo_para_zonas(double Q, double h, double h_e_f)
+{
+    return (Q < 0.0 && h < h_e_f) ? 0.0 : Q;
+}
+
+/* Temperature drop of the secondary fluid giving up Q_sec [W]. Without
+ * secondary flow no heat is exchanged and the fluid is reported at its inlet
+ * temperature rather than as 0/0. */
+static inline double caida_secundario(double Q_sec, double msec_in, double Cp_e_A)
+{
+    if (Q_sec == 0.0) return 0.0;
+    return Q_sec / (msec_in * Cp_e_A);
+}
+
 /* Heat rate [W] of a zone of area A [m2] between the secondary fluid entering
  * at Tcaliente and the refrigerant at Tfrio. The relation is chosen by the
  * exchanger type text; an unknown type gives NaN. */
@@ -66,6 +84,12 @@ double secant_method_NTU(double L, double Q, double alfa, double m_sec, double C
                          double CpR, double Tcaliente, double Tfrio, double Aint,
                          const char *tipo_int);
 
+/* secant_method_NTU from the upper point 0.9, answering FRACCION_FALLIDA at
+ * once when even the whole area falls short of the duty Q by more than the
+ * tolerance (no fraction in [0, 1) can then carry it). */
+double fraccion_sobrecalentada(double Q, double alfa, double m_sec, double Cp_sec, double mR, double CpR,
+                               double Tcaliente, double Tfrio, double Aint, const char *tipo_int);
+
 /* Refrigerant inlet enthalpy [J/kg] implied by the trial outlet enthalpy
  * h_e_out. hc_out (the actual inlet enthalpy) is accepted and not used. */
 double eval_evp_dir(double h_e_out, double hc_out, const double *x, const double *w,
@@ -75,6 +99,36 @@ double eval_evp_dir(double h_e_out, double hc_out, const double *x, const double
  * position with ten restarts; h_e_out_previa when every attempt fails. */
 double secant_method_h_e_out(double hc_out, const double *x, const double *w, const double *prop,
                              double Aint, const char *refr, ParamEvap Evap, double h_e_out_previa);
+
+/* The same search, telling whether it converged (*convergida = 1) or fell
+ * back to h_e_out_previa (0). */
+double busqueda_h_e_out(double hc_out, const double *x, const double *w, const double *prop, double Aint,
+                        const char *refr, ParamEvap Evap, double h_e_out_previa, int *convergida);
+
+/* A zone state of the evaporator (regime 1 or 2) with its heats. */
+typedef struct {
+    int modo_e;
+    double L_e_1, Q_e1, Q_e2, T_e_out_1_A, T_e_out_A, h_e_out;
+} EstadoZonas;
+
+/* The state the zone relations describe, solved over the two-phase share of
+ * the area (regime 1) or, when the whole area evaporates, over the outlet
+ * enthalpy (regime 2), by bracketed iterations that cannot fail to converge.
+ * h_e_f is the saturated-liquid enthalpy; prop[1] the inlet quality as the
+ * zone temperatures use it. Returns 1 with *estado filled, or 0 when the
+ * inputs describe no evaporation (no flow, an inlet at or above saturated
+ * vapour, a secondary fluid no warmer than the refrigerant) or a property
+ * the solution needs is refused. */
+int estado_fisico_evaporador(double hc_out, const double *x, const double *w, const double *prop, double h_e_f,
+                             double Aint, const char *refr, const ParamEvap *Evap, EstadoZonas *estado);
+
+/* The state of the area split for these inputs (*hay_estado = 1 when there
+ * is one, in *estado) and whether the outlet-enthalpy search has no root to
+ * find: 1 when the split gives a two-zone state whose outlet the search's own
+ * evaluation (eval_evp_dir) cannot take back to the inlet enthalpy. Uses the
+ * record Evap. */
+int busqueda_sin_raiz(double hc_out, const double *x, const double *w, const double *prop, double h_e_f,
+                      double Aint, const char *refr, EstadoZonas *estado, int *hay_estado);
 
 /* Geometry from the bound record: mean channel gap [m], heat-transfer area
  * [m2] and refrigerant-side volume [m3]. */
@@ -96,19 +150,23 @@ enum {
     NUM_SALIDAS_EVAPORADOR
 };
 
-/* Outcome of an output step. Anything but SALIDA_CORRECTA means a property
- * the model cannot do without was refused by the library (it answers with a
- * non-finite value); nothing was written then and the search did not run. */
+/* Outcome of an output step. Anything but SALIDA_CORRECTA means nothing was
+ * written and the held outlet enthalpy was kept: a property the model cannot
+ * do without was refused by the library (it answers with a non-finite
+ * value), the inputs describe no evaporation, or no state closing the energy
+ * balance was found. */
 enum {
     SALIDA_CORRECTA = 0,
-    SALIDA_SIN_SATURACION,  /* no saturated liquid/vapour enthalpy at Pe */
-    SALIDA_SIN_ENTRADA,     /* no quality for the inlet state (Pe, hc_out) */
-    SALIDA_SIN_CP_SECUNDARIO /* no positive specific heat of the secondary fluid */
+    SALIDA_SIN_SATURACION,   /* no saturated liquid/vapour enthalpy at Pe */
+    SALIDA_SIN_ENTRADA,      /* no quality for the inlet state (Pe, hc_out) */
+    SALIDA_SIN_CP_SECUNDARIO, /* no positive specific heat of the secondary fluid */
+    SALIDA_SECUNDARIO_FRIO,  /* secondary fluid colder than the refrigerant entering */
+    SALIDA_SIN_ESTADO        /* no balanced state for these inputs */
 };
 
 /* One output step. u = {hc_out, mR, Pe, Tsec_in, msec_in, psec_in}; Aint the
  * heat-transfer area; *h_e_out_aceptada the last accepted outlet enthalpy,
- * replaced by the new one when the search converges. Uses the record Evap
+ * replaced by the published one. Uses the record Evap
  * (coefficients and type bound by the caller). Writes the eleven outputs and
  * returns SALIDA_CORRECTA, or one of the refusals above. */
 int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, double Aint,

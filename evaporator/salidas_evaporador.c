@@ -11,19 +11,124 @@
  * In regime 1 the superheat is measured from the temperature at the mean
  * quality of the two-phase zone, in regime 3 from the saturated-vapour
  * temperature; for a pure refrigerant both are the saturation temperature.
+ *
+ * The outlet-enthalpy search comes first and its result stands wherever it
+ * converges. It cannot converge when the pack can give more heat than the
+ * refrigerant takes: the vapour then leaves at full approach to the
+ * secondary inlet, where the search's inversion of the superheated zone
+ * cannot resolve the area split. That case is recognised before the search
+ * runs (below), and the state is taken from the same zone relations solved
+ * over the area split (estado_fisico_evaporador.c). Whatever the road, a
+ * state is published only if it closes the energy balance of both fluids.
  */
 #include "modelo_evaporador.h"
 
 #include <math.h>
 #include <string.h>
 
-/* Temperature drop of the secondary fluid giving up Q_sec [W]. Without
- * secondary flow no heat is exchanged and the fluid is reported at its inlet
- * temperature rather than as 0/0. */
-static double caida_secundario(double Q_sec, double msec_in, double Cp_e_A)
+/* Balance tolerance relative to the refrigerant's inlet enthalpy flow (the
+ * scale of the search's own tolerance). */
+#define TOLERANCIA_BALANCE 1e-6
+/* How far above the secondary inlet the vapour outlet may be reported, for
+ * the specific heat being taken at the zone's mean enthalpy [K]. */
+#define HOLGURA_SALIDA 0.05
+
+/* Outputs of a zone state, before they are published. */
+typedef struct {
+    double L_e_1, Q_e1, Q_e2, T_e_out_1_A, T_e_out_A, modo_e, h_e_out, TSH, Tr_out_e;
+} Zonas;
+
+/* Zone evaluation of an accepted outlet enthalpy, as the search sees it. */
+static Zonas zonas_de_h_e_out(double h_e_out, double hc_out, const double *x, const double *w, const double *prop,
+                              double Aint, const char *refr)
 {
-    if (Q_sec == 0.0) return 0.0;
-    return Q_sec / (msec_in * Cp_e_A);
+    const double Pe = x[0], mR = x[1], msec_in = w[0], Tsec_in = w[1];
+    const double h_e_g = prop[0], Q_e_in = prop[1], Cp_e_A = prop[2];
+    Zonas z;
+    double T_e_1_R;
+    (void)hc_out;
+    z.h_e_out = h_e_out;
+    z.Tr_out_e = NAN;
+    if (h_e_out > h_e_g) {
+        T_e_1_R = PropsSI("T", "P", Pe, "Q", 1.0, refr);
+        const double h_e_2 = (h_e_g + h_e_out) * 0.5;
+        const double Cp_e_2 = PropsSI("C", "P", Pe, "H", h_e_2, refr);
+        z.Q_e2 = (h_e_out - h_e_g) * mR;
+        const double L_e_2 = fraccion_sobrecalentada(z.Q_e2, *Evap.alfa_sh, msec_in, Cp_e_A, mR, Cp_e_2, Tsec_in,
+                                                     T_e_1_R, Aint, Evap.tipo_int);
+        z.T_e_out_1_A = Tsec_in - caida_secundario(z.Q_e2, msec_in, Cp_e_A);
+        if (fraccion_parcial(L_e_2)) {
+            z.modo_e = 1;
+            T_e_1_R = PropsSI("T", "P", Pe, "Q", (1 + Q_e_in) * 0.5, refr);
+            z.L_e_1 = 1 - L_e_2;
+            z.Q_e1 = metodo_NTU(Aint * z.L_e_1, *Evap.alfa_tp, msec_in, Cp_e_A, mR, CP_BIFASICO, z.T_e_out_1_A,
+                                T_e_1_R, Evap.tipo_int);
+            z.T_e_out_A = z.T_e_out_1_A - caida_secundario(z.Q_e1, msec_in, Cp_e_A);
+            z.Tr_out_e = PropsSI("T", "P", Pe, "H", h_e_out, refr);
+            z.TSH = z.Tr_out_e - T_e_1_R;
+        } else {
+            z.modo_e = 3; /* superheated zone over the whole area */
+            z.L_e_1 = 0;
+            z.Q_e2 = metodo_NTU(Aint, *Evap.alfa_sh, msec_in, Cp_e_A, mR, Cp_e_2, Tsec_in, T_e_1_R, Evap.tipo_int);
+            z.T_e_out_1_A = Tsec_in - caida_secundario(z.Q_e2, msec_in, Cp_e_A);
+            z.T_e_out_A = z.T_e_out_1_A;
+            z.Q_e1 = 0;
+            T_e_1_R = PropsSI("T", "P", Pe, "Q", 1.0, refr);
+            z.Tr_out_e = PropsSI("T", "P", Pe, "H", h_e_out, refr);
+            z.TSH = z.Tr_out_e - T_e_1_R;
+        }
+    } else {
+        z.modo_e = 2;
+        const double Q_e_out = PropsSI("Q", "P", Pe, "H", h_e_out, refr);
+        T_e_1_R = PropsSI("T", "P", Pe, "Q", (Q_e_in + Q_e_out) * 0.5, refr);
+        z.L_e_1 = 1;
+        z.Q_e1 = metodo_NTU(Aint, *Evap.alfa_tp, msec_in, Cp_e_A, mR, CP_BIFASICO, Tsec_in, T_e_1_R, Evap.tipo_int);
+        z.T_e_out_1_A = Tsec_in - caida_secundario(z.Q_e1, msec_in, Cp_e_A);
+        z.T_e_out_A = z.T_e_out_1_A;
+        z.Q_e2 = 0;
+        z.TSH = 0;
+    }
+    return z;
+}
+
+/* Outputs of a state solved over the area split; the superheat as for any
+ * regime-1 state, from the temperature at the two-phase zone's mean quality. */
+static Zonas zonas_de_estado(const EstadoZonas *e, const double *x, const double *prop, const char *refr)
+{
+    const double Pe = x[0];
+    Zonas z;
+    z.L_e_1 = e->L_e_1;
+    z.Q_e1 = e->Q_e1;
+    z.Q_e2 = e->Q_e2;
+    z.T_e_out_1_A = e->T_e_out_1_A;
+    z.T_e_out_A = e->T_e_out_A;
+    z.modo_e = e->modo_e;
+    z.h_e_out = e->h_e_out;
+    z.Tr_out_e = NAN;
+    z.TSH = 0;
+    if (e->modo_e == 1) {
+        const double T_e_1_R = PropsSI("T", "P", Pe, "Q", (1 + prop[1]) * 0.5, refr);
+        z.Tr_out_e = PropsSI("T", "P", Pe, "H", e->h_e_out, refr);
+        z.TSH = z.Tr_out_e - T_e_1_R;
+    }
+    return z;
+}
+
+/* Both balances, Q_e1 + Q_e2 = mR (h_e_out - hc_out) = msec_in Cp_e_A
+ * (Tsec_in - T_e_out_A), every output finite, and a vapour outlet of the two
+ * zones no warmer than the secondary fluid that heats it. */
+static int estado_publicable(const Zonas *z, double hc_out, double mR, double Tsec_in, double msec_in,
+                             double Cp_e_A)
+{
+    const double Q = z->Q_e1 + z->Q_e2;
+    const double escala = mR * fabs(hc_out);
+    const double valores[] = {z->L_e_1, z->Q_e1, z->Q_e2, z->T_e_out_1_A, z->T_e_out_A, z->h_e_out, z->TSH};
+    for (size_t k = 0; k < sizeof valores / sizeof valores[0]; ++k)
+        if (!isfinite(valores[k])) return 0;
+    if (!(fabs(Q - mR * (z->h_e_out - hc_out)) <= TOLERANCIA_BALANCE * escala)) return 0;
+    if (!(fabs(Q - msec_in * Cp_e_A * (Tsec_in - z->T_e_out_A)) <= TOLERANCIA_BALANCE * escala)) return 0;
+    if (z->modo_e == 1 && !(z->Tr_out_e <= Tsec_in + HOLGURA_SALIDA)) return 0;
+    return 1;
 }
 
 int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, double Aint,
@@ -39,13 +144,14 @@ int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, 
     /* Saturation and inlet state. */
     const double h_e_f = PropsSI("H", "P", Pe, "Q", 0.0, refr);
     const double h_e_g = PropsSI("H", "P", Pe, "Q", 1.0, refr);
-    const double Q_e_in = PropsSI("Q", "P", Pe, "H", hc_out, refr);
+    const double Q_e_in_libreria = PropsSI("Q", "P", Pe, "H", hc_out, refr);
 
     /* Without saturation there is no two-phase zone to speak of (unknown
      * refrigerant, pressure outside the dome), and the quality of the inlet
      * steers every zone temperature. */
     if (!(isfinite(h_e_f) && isfinite(h_e_g))) return SALIDA_SIN_SATURACION;
-    if (!isfinite(Q_e_in)) return SALIDA_SIN_ENTRADA;
+    if (!isfinite(Q_e_in_libreria)) return SALIDA_SIN_ENTRADA;
+    const double Q_e_in = titulo_para_zonas(Q_e_in_libreria, hc_out, h_e_f);
 
     const double Cp_e_A = strcmp(sec_flux, NOMBRE_GLICOL_PROPIO) == 0
                               ? CP_GLICOL_PROPIO
@@ -55,69 +161,43 @@ int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, 
      * would leave at its inlet temperature and every zone would look sound. */
     if (!(isfinite(Cp_e_A) && Cp_e_A > 0.0)) return SALIDA_SIN_CP_SECUNDARIO;
 
+    /* A secondary fluid colder than the refrigerant entering would condense
+     * it rather than evaporate it: not a state of this exchanger. */
+    const double T_entrada = PropsSI("T", "P", Pe, "Q", Q_e_in >= 0.0 && Q_e_in <= 1.0 ? Q_e_in : 1.0, refr);
+    if (Tsec_in < T_entrada) return SALIDA_SECUNDARIO_FRIO;
+
     const double x[2] = {Pe, mR};
     const double w[2] = {msec_in, Tsec_in};
     const double prop[3] = {h_e_g, Q_e_in, Cp_e_A};
 
-    const double h_e_out = secant_method_h_e_out(hc_out, x, w, prop, Aint, refr, Evap, *h_e_out_aceptada);
-    *h_e_out_aceptada = h_e_out;
+    EstadoZonas estado;
+    int hay_estado;
+    const int sin_raiz = busqueda_sin_raiz(hc_out, x, w, prop, h_e_f, Aint, refr, &estado, &hay_estado);
 
-    double T_e_1_R, L_e_1, Q_e1, Q_e2, T_e_out_1_A, T_e_out_A, modo_e, TSH;
-    if (h_e_out > h_e_g) {
-        T_e_1_R = PropsSI("T", "P", Pe, "Q", 1.0, refr);
-        const double h_e_2 = (h_e_g + h_e_out) * 0.5;
-        const double Cp_e_2 = PropsSI("C", "P", Pe, "H", h_e_2, refr);
-        Q_e2 = (h_e_out - h_e_g) * mR;
-        const double L_e_2 = secant_method_NTU(0.9, Q_e2, *Evap.alfa_sh, msec_in, Cp_e_A, mR, Cp_e_2, Tsec_in,
-                                         T_e_1_R, Aint, Evap.tipo_int);
-        T_e_out_1_A = Tsec_in - caida_secundario(Q_e2, msec_in, Cp_e_A);
-        if (fraccion_parcial(L_e_2)) {
-            modo_e = 1;
-            T_e_1_R = PropsSI("T", "P", Pe, "Q", (1 + Q_e_in) * 0.5, refr);
-            L_e_1 = 1 - L_e_2;
-            Q_e1 = metodo_NTU(Aint * L_e_1, *Evap.alfa_tp, msec_in, Cp_e_A, mR, CP_BIFASICO, T_e_out_1_A,
-                              T_e_1_R, Evap.tipo_int);
-            T_e_out_A = T_e_out_1_A - caida_secundario(Q_e1, msec_in, Cp_e_A);
-            const double Tr_out_e = PropsSI("T", "P", Pe, "H", h_e_out, refr);
-            TSH = Tr_out_e - T_e_1_R;
-        } else {
-            modo_e = 3; /* superheated zone over the whole area */
-            L_e_1 = 0;
-            Q_e2 = metodo_NTU(Aint, *Evap.alfa_sh, msec_in, Cp_e_A, mR, Cp_e_2, Tsec_in, T_e_1_R,
-                              Evap.tipo_int);
-            T_e_out_1_A = Tsec_in - caida_secundario(Q_e2, msec_in, Cp_e_A);
-            T_e_out_A = T_e_out_1_A;
-            Q_e1 = 0;
-            T_e_1_R = PropsSI("T", "P", Pe, "Q", 1.0, refr);
-            const double Tr_out_e = PropsSI("T", "P", Pe, "H", h_e_out, refr);
-            TSH = Tr_out_e - T_e_1_R;
-        }
-    } else {
-        modo_e = 2;
-        const double Q_e_out = PropsSI("Q", "P", Pe, "H", h_e_out, refr);
-        T_e_1_R = PropsSI("T", "P", Pe, "Q", (Q_e_in + Q_e_out) * 0.5, refr);
-        L_e_1 = 1;
-        Q_e1 = metodo_NTU(Aint, *Evap.alfa_tp, msec_in, Cp_e_A, mR, CP_BIFASICO, Tsec_in, T_e_1_R,
-                          Evap.tipo_int);
-        T_e_out_1_A = Tsec_in - caida_secundario(Q_e1, msec_in, Cp_e_A);
-        T_e_out_A = T_e_out_1_A;
-        Q_e2 = 0;
-        TSH = 0;
+    int convergida = 0;
+    Zonas z;
+    if (!sin_raiz) {
+        const double h_e_out =
+            busqueda_h_e_out(hc_out, x, w, prop, Aint, refr, Evap, *h_e_out_aceptada, &convergida);
+        if (convergida || !hay_estado) z = zonas_de_h_e_out(h_e_out, hc_out, x, w, prop, Aint, refr);
     }
-
-    /* The port reports the saturated-vapour temperature in every regime. */
-    T_e_1_R = PropsSI("T", "P", Pe, "Q", 1.0, refr);
+    if (!convergida && hay_estado) z = zonas_de_estado(&estado, x, prop, refr);
+    /* Without either (no refrigerant flow, say) the held outlet enthalpy is
+     * evaluated; published only if it still balances. */
+    if (!estado_publicable(&z, hc_out, mR, Tsec_in, msec_in, Cp_e_A)) return SALIDA_SIN_ESTADO;
+    *h_e_out_aceptada = z.h_e_out;
 
     y[SAL_H_E_F] = h_e_f;
     y[SAL_H_E_G] = h_e_g;
-    y[SAL_T_E_1_R] = T_e_1_R;
-    y[SAL_L_E_1] = L_e_1;
-    y[SAL_Q_E1] = Q_e1;
-    y[SAL_Q_E2] = Q_e2;
-    y[SAL_T_E_OUT_1_A] = T_e_out_1_A;
-    y[SAL_T_E_OUT_A] = T_e_out_A;
-    y[SAL_MODO_E] = modo_e;
-    y[SAL_H_E_OUT] = h_e_out;
-    y[SAL_TSH] = TSH;
+    /* The port reports the saturated-vapour temperature in every regime. */
+    y[SAL_T_E_1_R] = PropsSI("T", "P", Pe, "Q", 1.0, refr);
+    y[SAL_L_E_1] = z.L_e_1;
+    y[SAL_Q_E1] = z.Q_e1;
+    y[SAL_Q_E2] = z.Q_e2;
+    y[SAL_T_E_OUT_1_A] = z.T_e_out_1_A;
+    y[SAL_T_E_OUT_A] = z.T_e_out_A;
+    y[SAL_MODO_E] = z.modo_e;
+    y[SAL_H_E_OUT] = z.h_e_out;
+    y[SAL_TSH] = z.TSH;
     return SALIDA_CORRECTA;
 }

@@ -56,3 +56,17 @@ double secant_method_NTU(double L, double Q, double alfa, double m_sec, double C
     if (no_fin == 1 || isnan(Ea)) return FRACCION_FALLIDA;
     return L_despues;
 }
+
+/* A duty that the whole area cannot carry to within the tolerance has no
+ * fraction in [0, 1): the zone's heat rate grows with its area, so every
+ * fraction below 1 falls short by more than the tolerance. The iteration
+ * would spend its 1000 steps, or extrapolate past the area, to say so; one
+ * heat rate of the whole area says it at once. Callers only ask whether the
+ * fraction leaves room for a two-phase zone, which it does not either way. */
+double fraccion_sobrecalentada(double Q, double alfa, double m_sec, double Cp_sec, double mR, double CpR,
+                               double Tcaliente, double Tfrio, double Aint, const char *tipo_int)
+{
+    const double Q_toda = metodo_NTU(Aint, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente, Tfrio, tipo_int);
+    if (Q_toda < (1.0 - 2.0 * TOLERANCIA) * Q) return FRACCION_FALLIDA;
+    return secant_method_NTU(0.9, Q, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente, Tfrio, Aint, tipo_int);
+}

@@ -28,9 +28,10 @@
 #define TOLERANCIA 1e-6
 #define MAX_ITERACIONES 1000
 
-double secant_method_h_e_out(double hc_out, const double *x, const double *w, const double *prop,
-                             double Aint, const char *refr, ParamEvap Evap, double h_e_out_previa)
+double busqueda_h_e_out(double hc_out, const double *x, const double *w, const double *prop, double Aint,
+                        const char *refr, ParamEvap Evap, double h_e_out_previa, int *convergida)
 {
+    *convergida = 0;
     for (int j = 1; j <= NUM_INTENTOS; ++j) {
         double h_e_out_ahora = H_INICIO_BASE + H_INICIO_PASO * j;
         double h_e_out_antes = FACTOR_INFERIOR * h_e_out_ahora;
@@ -58,7 +59,17 @@ double secant_method_h_e_out(double hc_out, const double *x, const double *w, co
             if (fabs(Ea) < TOLERANCIA) break;
         }
 
-        if (no_fin == 0 && isfinite(h_e_out_despues)) return h_e_out_despues;
+        if (no_fin == 0 && isfinite(h_e_out_despues)) {
+            *convergida = 1;
+            return h_e_out_despues;
+        }
     }
     return h_e_out_previa;
+}
+
+double secant_method_h_e_out(double hc_out, const double *x, const double *w, const double *prop,
+                             double Aint, const char *refr, ParamEvap Evap, double h_e_out_previa)
+{
+    int convergida;
+    return busqueda_h_e_out(hc_out, x, w, prop, Aint, refr, Evap, h_e_out_previa, &convergida);
 }

@@ -253,6 +253,10 @@ TEST_F(EvaporatorBlock, StopsOnInputsWithoutAModelNamingTheInput)
         {with(kTwoZones, 5, nan), {"input 5 (psec_in)"}},
         // The analytic library has no saturation at a pressure of zero.
         {with(kTwoZones, 2, 0.0), {"no saturated liquid and vapour of Analytic", "Pe = 0 Pa"}},
+        // Water colder than the refrigerant evaporating at 270 K would
+        // condense it.
+        {with(kTwoZones, 3, 265.0), {"Tsec_in = 265 K (input 3)", "colder than the refrigerant Analytic",
+                                     "Pe = 700000 Pa", "hc_out = 250000"}},
     };
     for (const auto& [p, pieces] : cases) {
         const std::string message = refusal(Settings{}.params(), p);

@@ -167,6 +167,30 @@ TEST(EvaporatorSuperheatedFraction, IterationCountAndFailures)
     EXPECT_FALSE(fraccion_parcial(fraction(90.0, kPlate)));
 }
 
+TEST(EvaporatorSuperheatedFraction, WholeAreaShortOfTheDutyAnswersAtOnce)
+{
+    // Duties from well inside to beyond what the whole area carries, and
+    // around that limit: the quick answer is the iteration's own wherever
+    // the fraction could leave room for a two-phase zone.
+    for (const char* tipo : {kPlate, kCross}) {
+        const double Q_full = zone(1.0, tipo);
+        for (double r : {0.3, 0.9, 0.999, 0.999999, 1.0, 1.0 + 1e-6, 1.0 + 3e-6, 1.01, 1.5, 4.0}) {
+            const double Q = r * Q_full;
+            const double quick = fraccion_sobrecalentada(Q, 150, 0.05, kCpW, 0.005, 1000, 285, 270, kAint, tipo);
+            const double iterated = fraction(Q, tipo);
+            EXPECT_EQ(fraccion_parcial(quick), fraccion_parcial(iterated)) << tipo << " " << r;
+            if (fraccion_parcial(iterated)) {
+                EXPECT_EQ(quick, iterated) << tipo << " " << r;
+            }
+        }
+        // Beyond the whole area's heat: one heat rate, no iteration.
+        Watch w;
+        EXPECT_EQ(fraccion_sobrecalentada(1.01 * Q_full, 150, 0.05, kCpW, 0.005, 1000, 285, 270, kAint, tipo),
+                  FRACCION_FALLIDA);
+        EXPECT_EQ(ntu_calls, 1);
+    }
+}
+
 TEST_F(EvaporatorModel, ImpliedInletEnthalpy)
 {
     const double mR = 0.005, CS = 0.05 * kCpW;
