@@ -122,11 +122,12 @@ typedef struct {
 int estado_fisico_evaporador(double hc_out, const double *x, const double *w, const double *prop, double h_e_f,
                              double Aint, const char *refr, const ParamEvap *Evap, EstadoZonas *estado);
 
-/* The state of the area split for these inputs (*hay_estado = 1 when there
- * is one, in *estado) and whether the outlet-enthalpy search has no root to
- * find: 1 when the split gives a two-zone state whose outlet the search's own
- * evaluation (eval_evp_dir) cannot take back to the inlet enthalpy. Uses the
- * record Evap. */
+/* Whether the outlet-enthalpy search has no root to find for these inputs:
+ * 1 when the area split gives a two-zone state whose outlet the search's own
+ * evaluation (eval_evp_dir) cannot take back to the inlet enthalpy. The
+ * split is solved only when the superheated zone can come near full
+ * approach; *hay_estado = 1 then, with the state in *estado. Uses the record
+ * Evap. */
 int busqueda_sin_raiz(double hc_out, const double *x, const double *w, const double *prop, double h_e_f,
                       double Aint, const char *refr, EstadoZonas *estado, int *hay_estado);
 

@@ -175,15 +175,14 @@ int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, 
     const int sin_raiz = busqueda_sin_raiz(hc_out, x, w, prop, h_e_f, Aint, refr, &estado, &hay_estado);
 
     int convergida = 0;
-    Zonas z;
-    if (!sin_raiz) {
-        const double h_e_out =
-            busqueda_h_e_out(hc_out, x, w, prop, Aint, refr, Evap, *h_e_out_aceptada, &convergida);
-        if (convergida || !hay_estado) z = zonas_de_h_e_out(h_e_out, hc_out, x, w, prop, Aint, refr);
-    }
-    if (!convergida && hay_estado) z = zonas_de_estado(&estado, x, prop, refr);
+    double h_e_out = *h_e_out_aceptada;
+    if (!sin_raiz) h_e_out = busqueda_h_e_out(hc_out, x, w, prop, Aint, refr, Evap, h_e_out, &convergida);
+    if (!convergida && !hay_estado)
+        hay_estado = estado_fisico_evaporador(hc_out, x, w, prop, h_e_f, Aint, refr, &Evap, &estado);
     /* Without either (no refrigerant flow, say) the held outlet enthalpy is
      * evaluated; published only if it still balances. */
+    const Zonas z = convergida || !hay_estado ? zonas_de_h_e_out(h_e_out, hc_out, x, w, prop, Aint, refr)
+                                              : zonas_de_estado(&estado, x, prop, refr);
     if (!estado_publicable(&z, hc_out, mR, Tsec_in, msec_in, Cp_e_A)) return SALIDA_SIN_ESTADO;
     *h_e_out_aceptada = z.h_e_out;
 
