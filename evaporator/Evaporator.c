@@ -6,8 +6,8 @@
  * the refrigerant outlet enthalpy by the effectiveness-NTU zone model
  * (modelo_evaporador.h) and reports the zone split, the zone heat rates, the
  * secondary-fluid temperatures, the regime and the superheat. The only value
- * carried between calls is the last accepted outlet enthalpy (RWork[3]), the
- * fallback when the outlet search fails.
+ * carried between calls is the last published outlet enthalpy (RWork[3]),
+ * kept when an output call publishes nothing.
  *
  * Input 0 (6): hc_out [J/kg], mR [kg/s], Pe [Pa], Tsec_in [K], msec_in [kg/s],
  *              psec_in [Pa]
@@ -192,7 +192,7 @@ static void mdlInitializeConditions(SimStruct *S)
 
     if (!geometria_valida(S)) return;
 
-    /* Starting outlet enthalpy: the fallback of the first output call. */
+    /* Starting outlet enthalpy, held until the first output call publishes one. */
     rwork[3] = *mxGetPr(ssGetSFcnParam(S, 3));
 
     Evap = geometria_del_dialogo(S);

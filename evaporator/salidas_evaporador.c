@@ -17,9 +17,10 @@
  * refrigerant takes: the vapour then leaves at full approach to the
  * secondary inlet, where the search's inversion of the superheated zone
  * cannot resolve the area split. That case is recognised before the search
- * runs (below), and the state is taken from the same zone relations solved
- * over the area split (estado_fisico_evaporador.c). Whatever the road, a
- * state is published only if it closes the energy balance of both fluids.
+ * runs (busqueda_sin_raiz), and the state is taken from the same zone
+ * relations solved over the area split (estado_fisico_evaporador.c). Whatever
+ * the road, a state is published only if it closes the energy balance of
+ * both fluids.
  */
 #include "modelo_evaporador.h"
 
