@@ -63,7 +63,7 @@
 typedef struct {
     double hc_out, Pe, mR, msec_in, Tsec_in, h_e_f, h_e_g, Q_e_in, Cp_e_A, Aint;
     const char *refr;
-    const ParamEvap *Evap;
+    const ParamEvap *param;
     double T_sat;        /* saturated-vapour temperature */
     double T_e_1_R;      /* two-phase zone temperature */
     double demanda;      /* two-phase duty mR (h_e_g - hc_out) [W] */
@@ -83,8 +83,8 @@ static double calor_sobrecalentado(Reparto *r, double L_e_2)
     double Q_e2 = NAN;
     for (int k = 0; k < MAX_PASOS_CP; ++k) {
         const double Cp_e_2 = PropsSI("C", "P", r->Pe, "H", (r->h_e_g + h) * 0.5, r->refr);
-        Q_e2 = metodo_NTU(r->Aint * L_e_2, *r->Evap->alfa_sh, r->msec_in, r->Cp_e_A, r->mR, Cp_e_2, r->Tsec_in,
-                          r->T_sat, r->Evap->tipo_int);
+        Q_e2 = metodo_NTU(r->Aint * L_e_2, *r->param->alfa_sh, r->msec_in, r->Cp_e_A, r->mR, Cp_e_2, r->Tsec_in,
+                          r->T_sat, r->param->tipo_int);
         const double h_nueva = r->h_e_g + Q_e2 / r->mR;
         if (!isfinite(h_nueva)) return NAN;
         const int asentada = fabs(h_nueva - h) <= TOLERANCIA_CP * h_nueva;
@@ -101,8 +101,8 @@ static double residuo_reparto(double L_e_1, void *datos)
     Reparto *r = datos;
     r->Q_e2 = calor_sobrecalentado(r, 1.0 - L_e_1);
     r->T_e_out_1_A = r->Tsec_in - caida_secundario(r->Q_e2, r->msec_in, r->Cp_e_A);
-    r->Q_e1 = metodo_NTU(r->Aint * L_e_1, *r->Evap->alfa_tp, r->msec_in, r->Cp_e_A, r->mR, CP_BIFASICO,
-                         r->T_e_out_1_A, r->T_e_1_R, r->Evap->tipo_int);
+    r->Q_e1 = metodo_NTU(r->Aint * L_e_1, *r->param->alfa_tp, r->msec_in, r->Cp_e_A, r->mR, CP_BIFASICO,
+                         r->T_e_out_1_A, r->T_e_1_R, r->param->tipo_int);
     return r->Q_e1 - r->demanda;
 }
 
@@ -112,15 +112,15 @@ static double residuo_bifasico(double h_e_out, void *datos)
     Reparto *r = datos;
     const double Q_e_out = titulo_para_zonas(PropsSI("Q", "P", r->Pe, "H", h_e_out, r->refr), h_e_out, r->h_e_f);
     const double T_e_1_R = PropsSI("T", "P", r->Pe, "Q", (r->Q_e_in + Q_e_out) * 0.5, r->refr);
-    r->Q_e1 = metodo_NTU(r->Aint, *r->Evap->alfa_tp, r->msec_in, r->Cp_e_A, r->mR, CP_BIFASICO, r->Tsec_in,
-                         T_e_1_R, r->Evap->tipo_int);
+    r->Q_e1 = metodo_NTU(r->Aint, *r->param->alfa_tp, r->msec_in, r->Cp_e_A, r->mR, CP_BIFASICO, r->Tsec_in,
+                         T_e_1_R, r->param->tipo_int);
     r->h_e_out = h_e_out;
     const double residuo = h_e_out - r->Q_e1 / r->mR - r->hc_out;
     return isfinite(residuo) ? residuo : NAN;
 }
 
 static Reparto preparar(double hc_out, const double *x, const double *w, const double *prop, double h_e_f,
-                        double Aint, const char *refr, const ParamEvap *Evap)
+                        double Aint, const char *refr, const ParamEvap *param)
 {
     Reparto r = {0};
     r.hc_out = hc_out;
@@ -134,16 +134,16 @@ static Reparto preparar(double hc_out, const double *x, const double *w, const d
     r.Cp_e_A = prop[2];
     r.Aint = Aint;
     r.refr = refr;
-    r.Evap = Evap;
+    r.param = param;
     r.demanda = r.mR * (r.h_e_g - hc_out);
     r.h_e_out = NAN;
     return r;
 }
 
 int estado_fisico_evaporador(double hc_out, const double *x, const double *w, const double *prop, double h_e_f,
-                             double Aint, const char *refr, const ParamEvap *Evap, EstadoZonas *estado)
+                             double Aint, const char *refr, const ParamEvap *param, EstadoZonas *estado)
 {
-    Reparto r = preparar(hc_out, x, w, prop, h_e_f, Aint, refr, Evap);
+    Reparto r = preparar(hc_out, x, w, prop, h_e_f, Aint, refr, param);
     /* The model describes a refrigerant that enters below saturated vapour
      * and takes heat from a warmer secondary fluid. */
     if (!(r.mR > 0.0 && r.msec_in > 0.0 && r.demanda > 0.0)) return 0;

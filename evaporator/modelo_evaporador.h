@@ -103,7 +103,7 @@ double secant_method_h_e_out(double hc_out, const double *x, const double *w, co
 /* The same search, telling whether it converged (*convergida = 1) or fell
  * back to h_e_out_previa (0). */
 double busqueda_h_e_out(double hc_out, const double *x, const double *w, const double *prop, double Aint,
-                        const char *refr, ParamEvap Evap, double h_e_out_previa, int *convergida);
+                        const char *refr, ParamEvap param, double h_e_out_previa, int *convergida);
 
 /* A zone state of the evaporator (regime 1 or 2) with its heats. */
 typedef struct {
@@ -120,7 +120,7 @@ typedef struct {
  * vapour, a secondary fluid no warmer than the refrigerant) or a property
  * the solution needs is refused. */
 int estado_fisico_evaporador(double hc_out, const double *x, const double *w, const double *prop, double h_e_f,
-                             double Aint, const char *refr, const ParamEvap *Evap, EstadoZonas *estado);
+                             double Aint, const char *refr, const ParamEvap *param, EstadoZonas *estado);
 
 /* Whether the outlet-enthalpy search has no root to find for these inputs:
  * 1 when the area split gives a two-zone state whose outlet the search's own

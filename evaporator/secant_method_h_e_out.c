@@ -29,7 +29,7 @@
 #define MAX_ITERACIONES 1000
 
 double busqueda_h_e_out(double hc_out, const double *x, const double *w, const double *prop, double Aint,
-                        const char *refr, ParamEvap Evap, double h_e_out_previa, int *convergida)
+                        const char *refr, ParamEvap param, double h_e_out_previa, int *convergida)
 {
     *convergida = 0;
     for (int j = 1; j <= NUM_INTENTOS; ++j) {
@@ -41,12 +41,12 @@ double busqueda_h_e_out(double hc_out, const double *x, const double *w, const d
 
         for (;;) {
             i = i + 1;
-            const double h_e_in_antes = eval_evp_dir(h_e_out_antes, hc_out, x, w, prop, Aint, refr, Evap);
-            const double h_e_in_ahora = eval_evp_dir(h_e_out_ahora, hc_out, x, w, prop, Aint, refr, Evap);
+            const double h_e_in_antes = eval_evp_dir(h_e_out_antes, hc_out, x, w, prop, Aint, refr, param);
+            const double h_e_in_ahora = eval_evp_dir(h_e_out_ahora, hc_out, x, w, prop, Aint, refr, param);
             h_e_out_despues = h_e_out_ahora - (h_e_out_ahora - h_e_out_antes) * (h_e_in_ahora - hc_out) /
                                                   (h_e_in_ahora - h_e_in_antes);
             const double h_e_in_despues =
-                eval_evp_dir(h_e_out_despues, hc_out, x, w, prop, Aint, refr, Evap);
+                eval_evp_dir(h_e_out_despues, hc_out, x, w, prop, Aint, refr, param);
             const double Ea = (hc_out - h_e_in_despues) / hc_out;
             if (h_e_in_despues > hc_out)
                 h_e_out_ahora = h_e_out_despues;
