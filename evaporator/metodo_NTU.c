@@ -15,6 +15,10 @@
  * Exponentials are powers of the constant E, as the relations were fitted.
  * A two-phase zone passes CpR = 1e10, giving a tiny but non-zero Cr, so the
  * general expressions apply to it too.
+ *
+ * The iterations that invert the relation call it hundreds of times with one
+ * exchanger type, so they resolve the type text once (relacion_NTU) and call
+ * calor_NTU; metodo_NTU does both for a single heat rate.
  */
 #include "modelo_evaporador.h"
 
@@ -50,8 +54,15 @@ static double efectividad_flujo_cruzado(double NTU, double Cr)
     return 1.0 - 1.0 / aux2;
 }
 
-double metodo_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR, double CpR,
-                  double Tcaliente, double Tfrio, const char *tipo_int)
+RelacionNTU relacion_NTU(const char *tipo_int)
+{
+    if (strcmp(tipo_int, TIPO_PLACAS_CONTRACORRIENTE) == 0) return RELACION_CONTRACORRIENTE;
+    if (strcmp(tipo_int, TIPO_FLUJO_CRUZADO) == 0) return RELACION_FLUJO_CRUZADO;
+    return RELACION_DESCONOCIDA;
+}
+
+double calor_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR, double CpR, double Tcaliente,
+                 double Tfrio, RelacionNTU relacion)
 {
     const double UA = alfa * A;
     const double CR = mR * CpR;
@@ -68,12 +79,22 @@ double metodo_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR,
     const double NTU = UA / Cmin;
 
     double epsilon;
-    if (strcmp(tipo_int, TIPO_PLACAS_CONTRACORRIENTE) == 0)
+    switch (relacion) {
+    case RELACION_CONTRACORRIENTE:
         epsilon = efectividad_contracorriente(NTU, Cr);
-    else if (strcmp(tipo_int, TIPO_FLUJO_CRUZADO) == 0)
+        break;
+    case RELACION_FLUJO_CRUZADO:
         epsilon = efectividad_flujo_cruzado(NTU, Cr);
-    else
+        break;
+    default:
         epsilon = NAN; /* no relation for this exchanger; the block refuses such types */
-
+        break;
+    }
     return epsilon * Cmin * (Tcaliente - Tfrio);
+}
+
+double metodo_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR, double CpR,
+                  double Tcaliente, double Tfrio, const char *tipo_int)
+{
+    return calor_NTU(A, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente, Tfrio, relacion_NTU(tipo_int));
 }

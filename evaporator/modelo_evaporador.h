@@ -77,6 +77,15 @@ static inline double caida_secundario(double Q_sec, double msec_in, double Cp_e_
 double metodo_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR, double CpR,
                   double Tcaliente, double Tfrio, const char *tipo_int);
 
+/* The effectiveness relation an exchanger type text names. */
+typedef enum { RELACION_DESCONOCIDA = 0, RELACION_CONTRACORRIENTE, RELACION_FLUJO_CRUZADO } RelacionNTU;
+RelacionNTU relacion_NTU(const char *tipo_int);
+
+/* metodo_NTU with the relation already resolved: the same heat rate, bit for
+ * bit, without comparing texts (NaN for RELACION_DESCONOCIDA). */
+double calor_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR, double CpR, double Tcaliente,
+                 double Tfrio, RelacionNTU relacion);
+
 /* Area fraction at which a zone of area Aint * fraction carries the duty Q
  * [W]; L is the upper starting fraction. FRACCION_FALLIDA when it gives up
  * (1000 iterations, or a residual that is not a number). */

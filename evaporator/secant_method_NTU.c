@@ -4,7 +4,10 @@
  *
  * False position on L between the lower point 0.01 and the upper starting
  * point L (0.9 from every caller), assuming the heat rate grows with the
- * area. Both ends are evaluated afresh in each iteration. The iteration stops
+ * area. Each iteration uses the heat rates at both ends; an end is either a
+ * starting point or a fraction evaluated in an earlier iteration, and the
+ * relation is a pure function of the fraction, so those values are kept from
+ * when they were computed rather than evaluated again. The iteration stops
  * at a relative duty error below 1e-6.
  *
  * It gives up (FRACCION_FALLIDA) after 1000 iterations, even if the 1000th met
@@ -29,6 +32,7 @@ double secant_method_NTU(double L, double Q, double alfa, double m_sec, double C
                          double CpR, double Tcaliente, double Tfrio, double Aint,
                          const char *tipo_int)
 {
+    const RelacionNTU relacion = relacion_NTU(tipo_int);
     double L_ahora = L;
     double L_antes = L_INFERIOR;
     double L_despues;
@@ -36,20 +40,21 @@ double secant_method_NTU(double L, double Q, double alfa, double m_sec, double C
     int i = 0;
     int no_fin = 0;
 
+    double Q_antes = calor_NTU(Aint * L_antes, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente, Tfrio, relacion);
+    double Q_ahora = calor_NTU(Aint * L_ahora, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente, Tfrio, relacion);
     do {
         i = i + 1;
-        const double Q_antes = metodo_NTU(Aint * L_antes, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente,
-                                          Tfrio, tipo_int);
-        const double Q_ahora = metodo_NTU(Aint * L_ahora, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente,
-                                          Tfrio, tipo_int);
         L_despues = L_ahora - (L_ahora - L_antes) * (Q_ahora - Q) / (Q_ahora - Q_antes);
-        const double Q_despues = metodo_NTU(Aint * L_despues, alfa, m_sec, Cp_sec, mR, CpR,
-                                            Tcaliente, Tfrio, tipo_int);
+        const double Q_despues =
+            calor_NTU(Aint * L_despues, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente, Tfrio, relacion);
         Ea = fabs((Q - Q_despues) / Q);
-        if (Q_despues > Q)
+        if (Q_despues > Q) {
             L_ahora = L_despues;
-        else
+            Q_ahora = Q_despues;
+        } else {
             L_antes = L_despues;
+            Q_antes = Q_despues;
+        }
         if (i == MAX_ITERACIONES) no_fin = 1;
     } while (!(Ea < TOLERANCIA) && !isnan(Ea) && no_fin == 0);
 
@@ -66,7 +71,8 @@ double secant_method_NTU(double L, double Q, double alfa, double m_sec, double C
 double fraccion_sobrecalentada(double Q, double alfa, double m_sec, double Cp_sec, double mR, double CpR,
                                double Tcaliente, double Tfrio, double Aint, const char *tipo_int)
 {
-    const double Q_toda = metodo_NTU(Aint, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente, Tfrio, tipo_int);
+    const double Q_toda =
+        calor_NTU(Aint, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente, Tfrio, relacion_NTU(tipo_int));
     if (Q_toda < (1.0 - 2.0 * TOLERANCIA) * Q) return FRACCION_FALLIDA;
     return secant_method_NTU(0.9, Q, alfa, m_sec, Cp_sec, mR, CpR, Tcaliente, Tfrio, Aint, tipo_int);
 }

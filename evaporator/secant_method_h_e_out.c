@@ -2,8 +2,11 @@
  * Outlet-enthalpy search.
  *
  * Finds h_e_out with eval_evp_dir(h_e_out) = hc_out by false position,
- * re-evaluating both ends in every iteration and stopping at a relative
- * inlet-enthalpy error below 1e-6. An attempt gives up after 1000
+ * stopping at a relative inlet-enthalpy error below 1e-6. An attempt
+ * evaluates its two starting points once; after that each end carries the
+ * implied inlet enthalpy computed when it was a new point (eval_evp_dir is a
+ * pure function of the trial enthalpy), so every iteration costs one
+ * evaluation. An attempt gives up after 1000
  * iterations (the 1000th is not checked against the tolerance); the search
  * then restarts from a higher upper point, 365000, 370000, ... 410000 J/kg,
  * with the lower point at 0.9 of it. The upper points lie in the superheated
@@ -39,19 +42,22 @@ double busqueda_h_e_out(double hc_out, const double *x, const double *w, const d
         int i = 0;
         int no_fin = 0;
 
+        double h_e_in_antes = eval_evp_dir(h_e_out_antes, hc_out, x, w, prop, Aint, refr, param);
+        double h_e_in_ahora = eval_evp_dir(h_e_out_ahora, hc_out, x, w, prop, Aint, refr, param);
         for (;;) {
             i = i + 1;
-            const double h_e_in_antes = eval_evp_dir(h_e_out_antes, hc_out, x, w, prop, Aint, refr, param);
-            const double h_e_in_ahora = eval_evp_dir(h_e_out_ahora, hc_out, x, w, prop, Aint, refr, param);
             h_e_out_despues = h_e_out_ahora - (h_e_out_ahora - h_e_out_antes) * (h_e_in_ahora - hc_out) /
                                                   (h_e_in_ahora - h_e_in_antes);
             const double h_e_in_despues =
                 eval_evp_dir(h_e_out_despues, hc_out, x, w, prop, Aint, refr, param);
             const double Ea = (hc_out - h_e_in_despues) / hc_out;
-            if (h_e_in_despues > hc_out)
+            if (h_e_in_despues > hc_out) {
                 h_e_out_ahora = h_e_out_despues;
-            else
+                h_e_in_ahora = h_e_in_despues;
+            } else {
                 h_e_out_antes = h_e_out_despues;
+                h_e_in_antes = h_e_in_despues;
+            }
             if (i == MAX_ITERACIONES || isnan(Ea)) {
                 no_fin = 1;
                 break;

@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -173,4 +177,62 @@ TEST_F(EvaporatorGrid, SecondaryColderThanTheRefrigerantIsRefused)
             EXPECT_EQ(c.h_held, 401234.5);
         }
     }
+}
+
+namespace {
+
+// Outputs recorded from the solver before its repeated evaluations were
+// removed: every grid point's return code, outputs and held enthalpy, and the
+// superheated fraction over a sweep of duties, as hexadecimal floats so that
+// the comparison is exact. Setting CYCLESIM_RECORD_EVAPORATOR to a file name
+// writes the current values there instead of comparing.
+std::filesystem::path recorded_file() { return std::filesystem::path(__FILE__).parent_path() / "data" / "recorded_outputs.csv"; }
+
+std::string hex_row(const std::string& label, const std::vector<double>& values)
+{
+    std::string line = label;
+    char cell[64];
+    for (double v : values) {
+        std::snprintf(cell, sizeof cell, ",%a", v);
+        line += cell;
+    }
+    return line;
+}
+
+}  // namespace
+
+TEST_F(EvaporatorGrid, OutputsAndFractionsStandAsRecorded)
+{
+    std::vector<std::string> rows;
+    int k = 0;
+    for (const GridPoint& p : grid()) {
+        const Call c = output_step(p);
+        std::vector<double> v{static_cast<double>(c.rc), c.h_held};
+        v.insert(v.end(), c.y, c.y + NUM_SALIDAS_EVAPORADOR);
+        rows.push_back(hex_row("grid" + std::to_string(k++), v));
+    }
+    // Superheated fraction against a 270 K refrigerant over duties from a
+    // small share of what the whole area carries to beyond it, for both
+    // relations and a superheated and an evaporating refrigerant side.
+    for (const char* tipo : {TIPO_PLACAS_CONTRACORRIENTE, TIPO_FLUJO_CRUZADO})
+        for (double CpR : {1000.0, 2500.0})
+            for (double share : {0.05, 0.3, 0.7, 0.95, 0.9999, 1.2}) {
+                const double Q_full = metodo_NTU(0.2, 150, 0.05, 4180, 0.005, CpR, 285, 270, tipo);
+                const double Q = share * Q_full;
+                rows.push_back(hex_row(std::string("fraction_") + tipo,
+                                       {Q, secant_method_NTU(0.9, Q, 150, 0.05, 4180, 0.005, CpR, 285, 270, 0.2, tipo)}));
+            }
+
+    if (const char* out = std::getenv("CYCLESIM_RECORD_EVAPORATOR")) {
+        std::ofstream file(out);
+        for (const std::string& r : rows) file << r << "\n";
+        GTEST_SKIP() << "recorded " << rows.size() << " rows to " << out;
+    }
+    std::ifstream in(recorded_file());
+    ASSERT_TRUE(in) << recorded_file();
+    std::vector<std::string> recorded;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) recorded.push_back(line);
+    ASSERT_EQ(recorded.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i], recorded[i]) << "row " << i;
 }

@@ -2,7 +2,8 @@
 // library (saturation at a fixed 270 K at 7 bar, hg = 370000 J/kg, vapour cp
 // 1000 J/(kg K)), where every zone heat rate has a closed form. Inner calls
 // are watched, and for the iteration-cap cases scripted, through linker
-// wrappers of metodo_NTU and eval_evp_dir.
+// wrappers of the zone heat rate (metodo_NTU, and calor_NTU as the iterations
+// call it) and of eval_evp_dir.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,20 +15,23 @@
 
 extern "C" {
 double __real_metodo_NTU(double, double, double, double, double, double, double, double, const char*);
+double __real_calor_NTU(double, double, double, double, double, double, double, double, RelacionNTU);
 double __real_eval_evp_dir(double, double, const double*, const double*, const double*, double, const char*,
                            ParamEvap);
 }
 
 namespace {
 long ntu_calls = 0;
-std::function<double(long)> ntu_script;  // replaces metodo_NTU while set
-std::vector<double> evp_args;            // trial outlet enthalpies given to eval_evp_dir
-std::function<double(long)> evp_script;  // replaces eval_evp_dir while set
+std::vector<double> ntu_areas;             // zone areas given to the heat rate
+std::function<double(long)> ntu_script;    // replaces the heat rate while set
+std::vector<double> evp_args;              // trial outlet enthalpies given to eval_evp_dir
+std::function<double(double)> evp_script;  // replaces eval_evp_dir while set
 
 struct Watch {
     Watch()
     {
         ntu_calls = 0;
+        ntu_areas.clear();
         evp_args.clear();
     }
     ~Watch()
@@ -42,15 +46,23 @@ extern "C" double __wrap_metodo_NTU(double A, double alfa, double m_sec, double 
                                     double Tc, double Tf, const char* tipo)
 {
     const long n = ntu_calls++;
+    ntu_areas.push_back(A);
     return ntu_script ? ntu_script(n) : __real_metodo_NTU(A, alfa, m_sec, Cp_sec, mR, CpR, Tc, Tf, tipo);
+}
+
+extern "C" double __wrap_calor_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR, double CpR,
+                                   double Tc, double Tf, RelacionNTU relacion)
+{
+    const long n = ntu_calls++;
+    ntu_areas.push_back(A);
+    return ntu_script ? ntu_script(n) : __real_calor_NTU(A, alfa, m_sec, Cp_sec, mR, CpR, Tc, Tf, relacion);
 }
 
 extern "C" double __wrap_eval_evp_dir(double h, double hc, const double* x, const double* w, const double* prop,
                                       double Aint, const char* refr, ParamEvap p)
 {
     evp_args.push_back(h);
-    return evp_script ? evp_script(static_cast<long>(evp_args.size()) - 1)
-                      : __real_eval_evp_dir(h, hc, x, w, prop, Aint, refr, p);
+    return evp_script ? evp_script(h) : __real_eval_evp_dir(h, hc, x, w, prop, Aint, refr, p);
 }
 
 namespace {
@@ -138,24 +150,32 @@ TEST(EvaporatorNTU, DegenerateCapacities)
     EXPECT_TRUE(std::isnan(metodo_NTU(0.1, 150, 0.05, kCpW, 0.005, 1000, 285, 270, "PLATE")));
 }
 
-TEST(EvaporatorSuperheatedFraction, IterationCountAndFailures)
+TEST(EvaporatorSuperheatedFraction, IterationCapAndFailures)
 {
     {  // Iterates once even when the starting fraction meets the duty.
         const double Q = zone(0.9, kPlate);
         Watch w;
         EXPECT_EQ(fraction(Q, kPlate), 0.9);
-        EXPECT_EQ(ntu_calls, 3);
     }
-    // Scripted zone: 50 W and 150 W at the ends, the new point 1e-3 off a
-    // 100 W duty until iteration k, exact from then on. Meeting the
-    // tolerance on the 1000th iteration is still failure.
+    // Scripted zone: 50 W at the lower end 0.01, 150 W at the upper end 0.9,
+    // and 0.1 W above the 100 W duty at every new fraction until iteration k,
+    // exact from then on. The upper end slides towards the lower one, new
+    // point j at 0.01 + 0.445 (50/50.1)^(j-1); the answer is the k-th. Meeting
+    // the tolerance on the 1000th iteration is still failure. The relation is
+    // evaluated at each fraction only once.
     for (long k : {999L, 1000L}) {
         Watch w;
-        ntu_script = [k](long n) { return n % 3 == 0 ? 50.0 : n % 3 == 1 ? 150.0 : (n / 3 + 1 < k ? 100.1 : 100.0); };
+        ntu_script = [k](long n) { return n == 0 ? 50.0 : n == 1 ? 150.0 : (n - 1 < k ? 100.1 : 100.0); };
         const double L = fraction(100.0, kPlate);
-        EXPECT_EQ(ntu_calls, 3 * k);
+        ASSERT_GE(ntu_areas.size(), 3u);
+        EXPECT_EQ(ntu_areas[0], kAint * 0.01);
+        EXPECT_EQ(ntu_areas[1], kAint * 0.9);
+        for (std::size_t j = 2; j < ntu_areas.size(); ++j) {
+            EXPECT_NEAR(ntu_areas[j] / kAint, 0.01 + 0.445 * std::pow(50 / 50.1, j - 2), 1e-12) << j;
+            EXPECT_LT(ntu_areas[j], ntu_areas[j - 1]) << j;  // never an end again
+        }
         if (k < 1000)
-            EXPECT_NEAR(L, 0.01, 1e-9);
+            EXPECT_NEAR(L, 0.01 + 0.445 * std::pow(50 / 50.1, k - 1), 1e-12);
         else
             EXPECT_EQ(L, FRACCION_FALLIDA);
     }
@@ -229,19 +249,31 @@ TEST_F(EvaporatorModel, FailedAttemptsRestartFromTheListedPointsThenFallBack)
 
 TEST_F(EvaporatorModel, ConvergenceOnTheThousandthIterationRestarts)
 {
-    // Scripted inlet: ends 1000 J/kg either side of hc, the new point 1e-3
-    // off until overall iteration k, exact from then on.
-    const double hc = 250000;
+    // Scripted inlet: 1000 J/kg below hc at an attempt's lower point, 1000
+    // above at its upper point, and 0.5 J/kg above (a relative error of 2e-6)
+    // at every new point until the k-th new point overall, exact from then
+    // on. Within an attempt the upper end slides towards the lower one: new
+    // point j at lo + (hi - lo)/2 (1 - 0.5/1000.5)^(j-1).
+    const double hc = 250000, r = 1 - 0.5 / 1000.5;
     for (long k : {999L, 1000L}) {
         Watch w;
-        evp_script = [k, hc](long n) { return n % 3 == 0 ? hc - 1000 : n % 3 == 1 ? hc + 1000 : (n / 3 + 1 < k ? hc * 1.001 : hc); };
+        long new_points = 0;
+        evp_script = [&new_points, k, hc](double h) {
+            for (int j = 1; j <= 10; ++j) {
+                const double hi = 360000.0 + 5000.0 * j;
+                if (h == hi) return hc + 1000;
+                if (h == 0.9 * hi) return hc - 1000;
+            }
+            return ++new_points < k ? hc + 0.5 : hc;
+        };
         const double h = search(0.005, 1.0);
-        if (k < 1000) {  // accepted in attempt 1, halving towards its lower point
-            EXPECT_EQ(evp_args.size(), 3u * 999);
-            EXPECT_NEAR(h, 0.9 * 365000, 1e-6);
+        if (k < 1000) {  // accepted in attempt 1 (328500/365000)
+            EXPECT_EQ(new_points, k);
+            EXPECT_NEAR(h, 328500 + 18250 * std::pow(r, k - 1), 1e-6);
         } else {  // attempt 2 (333000/370000) meets the script at once
-            ASSERT_EQ(evp_args.size(), 3u * 1001);
-            EXPECT_EQ(evp_args[3000], 0.9 * 370000);
+            EXPECT_EQ(new_points, 1001);
+            ASSERT_EQ(evp_args.size(), 2u + 1000 + 2 + 1);
+            EXPECT_EQ(evp_args[1002], 0.9 * 370000);
             EXPECT_DOUBLE_EQ(h, 370000 - 37000 * 0.5);
         }
     }
