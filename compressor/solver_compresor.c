@@ -6,8 +6,10 @@
  * error away from zero; give up after 100 steps.
  *
  * Pressure iteration: false position between a point with too much flow
- * (pasp_ahora) and one with too little (pasp_antes). Both ends are evaluated
- * anew in every iteration; the new point replaces the end on its side.
+ * (pasp_ahora) and one with too little (pasp_antes). The flows at the two
+ * starting points are evaluated once; the new point replaces the end on its
+ * side together with the flow computed there (the flow is a pure function
+ * of the pressure, so evaluating an end again would give the same value).
  * Converged when the relative flow error at the new point is below 1e-6;
  * after 1000 iterations the solve has failed, even if the 1000th iteration
  * met the tolerance.
@@ -112,10 +114,10 @@ double secant_method_Pe(double Pe, double mR, double pdesc, double hasp, double 
         pasp_antes = 0.9 * Pe;
     }
 
+    mR_ahora = eval_compr_dir(pasp_ahora, pdesc, hasp, N, st, c, refr);
+    mR_antes = eval_compr_dir(pasp_antes, pdesc, hasp, N, st, c, refr);
     do {
         i = i + 1;
-        mR_ahora = eval_compr_dir(pasp_ahora, pdesc, hasp, N, st, c, refr);
-        mR_antes = eval_compr_dir(pasp_antes, pdesc, hasp, N, st, c, refr);
 
         pasp_despues = pasp_ahora - (pasp_ahora - pasp_antes) * (mR_ahora - mR) / (mR_ahora - mR_antes);
         /* Equal flows at both ends (or a non-finite flow) leave no secant. */
@@ -128,10 +130,13 @@ double secant_method_Pe(double Pe, double mR, double pdesc, double hasp, double 
 
         /* Keep pasp_ahora where the flow is too high, pasp_antes where it is
          * too low. */
-        if (mR_despues > mR)
+        if (mR_despues > mR) {
             pasp_ahora = pasp_despues;
-        else
+            mR_ahora = mR_despues;
+        } else {
             pasp_antes = pasp_despues;
+            mR_antes = mR_despues;
+        }
 
         if (i == ITERACIONES_MAX) no_fin = 1;
     } while (fabs(Ea) >= TOLERANCIA_FLUJO && no_fin == 0);

@@ -9,8 +9,13 @@
  * re-evaluated at the current upper point of every iteration.
  *
  * False position between the lower point 0.01 and the upper point L1_c_ahora_0,
- * both ends re-evaluated in every iteration, stopping at a relative heat-rate
- * error below 1e-6 (computed in single precision) or after 1000 iterations.
+ * stopping at a relative heat-rate error below 1e-6 (computed in single
+ * precision) or after 1000 iterations. The duty, the specific heat and both
+ * ends' heat rates depend on the upper point only, besides the ends
+ * themselves: they are evaluated when the upper point moves (and at the
+ * start); when the new point replaces the lower end instead, the upper
+ * point's values stand and the lower end takes the heat rate just computed
+ * at the new point, so nothing is evaluated twice at the same arguments.
  *
  * Returns the fitted fraction, or -1.0 when the fit fails: no convergence
  * within 1000 iterations, or an error that is not a number (for instance the
@@ -41,29 +46,36 @@ double metodo_ajuste_L1_condens(double L1_c_ahora_0, const double *xCont, const 
     double L_ahora = L1_c_ahora_0, L_antes = 0.01, L_despues;
     int i = 0, no_fin = 0;
     float Ea;
+    /* Values at the current upper point, and the lower end's heat rate with
+     * its specific heat. */
+    double QR1 = 0.0, CpR = 0.0, Q_ahora = 0.0, Q_antes = 0.0;
+    int ahora_nuevo = 1;
 
     do {
         i = i + 1;
-        const double Pg_c = P_c_in - (P_c_in - P_c_out) * L_ahora;
-        const double hgc = PropsSI("H", "P", Pg_c, "Q", 1.0, refr);
-        const double QR1 = (hR_c_in - hgc) * mR;
-        const double h1 = (hgc + hR_c_in) * 0.5;
-        const double CpR = PropsSI("C", "P", (Pg_c + P_c_in) * 0.5, "H", h1, refr);
-
-        const double Q_antes =
-            metodo_NTU(Aint * L_antes, alfa, msec * L_antes, Cpsec, mR, CpR, Tcaliente, Tfrio, tipo_int);
-        const double Q_ahora =
-            metodo_NTU(Aint * L_ahora, alfa, msec * L_ahora, Cpsec, mR, CpR, Tcaliente, Tfrio, tipo_int);
+        if (ahora_nuevo) {
+            const double Pg_c = P_c_in - (P_c_in - P_c_out) * L_ahora;
+            const double hgc = PropsSI("H", "P", Pg_c, "Q", 1.0, refr);
+            QR1 = (hR_c_in - hgc) * mR;
+            const double h1 = (hgc + hR_c_in) * 0.5;
+            CpR = PropsSI("C", "P", (Pg_c + P_c_in) * 0.5, "H", h1, refr);
+            Q_antes = metodo_NTU(Aint * L_antes, alfa, msec * L_antes, Cpsec, mR, CpR, Tcaliente, Tfrio, tipo_int);
+            Q_ahora = metodo_NTU(Aint * L_ahora, alfa, msec * L_ahora, Cpsec, mR, CpR, Tcaliente, Tfrio, tipo_int);
+        }
         L_despues = L_ahora - (L_ahora - L_antes) * (Q_ahora - QR1) / (Q_ahora - Q_antes);
         const double Q_despues =
             metodo_NTU(Aint * L_despues, alfa, msec * L_despues, Cpsec, mR, CpR, Tcaliente, Tfrio, tipo_int);
 
         Ea = fabsf((float)((QR1 - Q_despues) / Q_despues));
 
-        if (Q_despues > QR1)
+        if (Q_despues > QR1) {
             L_ahora = L_despues;
-        else
+            ahora_nuevo = 1;
+        } else {
             L_antes = L_despues;
+            Q_antes = Q_despues;
+            ahora_nuevo = 0;
+        }
         if (i == 1000) no_fin = 1;
     } while (!((double)Ea < 1e-6 || isnan(Ea) || no_fin == 1));
 

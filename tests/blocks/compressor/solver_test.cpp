@@ -113,21 +113,23 @@ struct JumpingFlow {
 
 TEST_F(CompressorSolver, IterationLimitOfAThousandIsFailureEvenWhenLastIterationConverges)
 {
+    // The two ends are evaluated once, then one new point per iteration:
+    // iteration j's new point is flow evaluation search + 2 + j.
     JumpingFlow jump;
     jump.install();
     EXPECT_EQ(jump.solve(), -1.0);
     const long search = 4;  // xa, xa+1000, xa (turned back), xa-1000 across the jump
-    ASSERT_EQ(static_cast<long>(flow_pressures.size()), search + 3 * 1000);
+    ASSERT_EQ(static_cast<long>(flow_pressures.size()), search + 2 + 1000);
 
-    // Tolerance met at the new point of iteration 999: converged.
+    // Tolerance met at the new point of iteration 999: converged there.
     flow_pressures.clear();
-    jump.exact_at = search + 3 * 999;
+    jump.exact_at = search + 2 + 999;
     const double p999 = jump.solve();
     EXPECT_NE(p999, -1.0);
     EXPECT_EQ(p999, flow_pressures.back());
     // ... of iteration 1000: the limit wins.
     flow_pressures.clear();
-    jump.exact_at = search + 3 * 1000;
+    jump.exact_at = search + 2 + 1000;
     EXPECT_EQ(jump.solve(), -1.0);
 }
 
