@@ -173,4 +173,22 @@ TEST_F(Chiller, RespondsToTheValveAndSpeedSteps)
     EXPECT_GT(v("p_cond", t[2]), v("p_cond", t[1]));
 }
 
+// The logged trajectory, every tenth second, as the blocks computed it before
+// their solvers stopped repeating evaluations: every signal must match to the
+// last bit (results.csv round-trips doubles exactly).
+TEST_F(Chiller, TrajectoryStandsAsRecorded)
+{
+    const fs::path recorded_csv = fs::path(__FILE__).parent_path() / "data" / "chiller_recorded.csv";
+    const Results recorded(recorded_csv);
+    ASSERT_EQ(recorded.names(), results_->names());
+    ASSERT_GT(recorded.rows(), 30u);
+    for (std::size_t r = 0; r < recorded.rows(); ++r) {
+        const double t = recorded.time(r);
+        const std::size_t row = results_->row_at(t);
+        ASSERT_EQ(results_->time(row), t);
+        for (std::size_t c = 0; c < recorded.columns(); ++c)
+            EXPECT_EQ(results_->at(row, c), recorded.at(r, c)) << recorded.names()[c] << " at t = " << t;
+    }
+}
+
 }  // namespace
