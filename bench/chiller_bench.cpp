@@ -69,7 +69,7 @@ void ChillerRun(benchmark::State& state)
 BENCHMARK(ChillerRun)->Arg(60)->Unit(benchmark::kMillisecond);
 
 const bool long_run_registered = std::getenv("CYCLESIM_BENCH_LONG") != nullptr &&
-                                 benchmark::RegisterBenchmark("ChillerRun/3600", [](benchmark::State& s) {
+                                 benchmark::RegisterBenchmark("ChillerRun", [](benchmark::State& s) {
                                      ChillerRun(s);
                                  })->Arg(3600)->Iterations(1)->Unit(benchmark::kMillisecond) != nullptr;
 
