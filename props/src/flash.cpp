@@ -44,6 +44,13 @@ thread_local SaturationPair t_uncached;
 
 enum class Caloric { kEnthalpy, kEntropy };
 
+// The target of a (P, H) or (P, S) flash lies where the equation itself
+// jumps from one phase to the other along the isobar.
+class PhaseChangeError : public PropertyError {
+public:
+    using PropertyError::PropertyError;
+};
+
 // Below this the ideal-gas density underflows the reduced variables.
 constexpr double kMinPressure = 1e-6;
 // Temperatures are accepted up to this multiple of the equation's upper limit.
@@ -164,6 +171,7 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
     double rho = rho0;
     ThermoPoint pt;
     double last_width = hi - lo;
+    bool seen_below = false, seen_above = false;   // states with y below / above the target
     for (int it = 0; it < 100; ++it) {
         try {
             rho = fluid.density(T, p, phase, rho);
@@ -179,7 +187,13 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
         pt = fluid.evaluate(T, rho);
         const double r = caloric(pt, kind) - target;
         if (r == 0.0) return pt;
-        if (r < 0.0) lo = T; else hi = T;
+        if (r < 0.0) {
+            lo = T;
+            seen_below = true;
+        } else {
+            hi = T;
+            seen_above = true;
+        }
         const double slope = caloric_slope(pt, kind);
         const bool newton = slope > 0.0 && std::isfinite(slope);
         // Converged if the residual is what a 1e-12 step leaves; the slope
@@ -202,6 +216,19 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
             next = 0.5 * (lo + hi);   // Newton stalled: bisect
         }
         T = next;
+    }
+    // The target lies between two states a rounding error apart in T: the
+    // density has jumped from one branch of the isobar to another, that is,
+    // the equation itself changes phase there. A blend's fitted bubble and
+    // dew lines can miss that transition close to the critical point.
+    if (seen_below && seen_above && hi - lo <= 1e-12 * T) {
+        const std::string where = "the equation of state changes phase at T = " + fmt(T) + " K, p = " + fmt(p) + " Pa";
+        if (fluid.pseudo_pure())
+            throw PhaseChangeError("pressure " + fmt(p) + " Pa is too close to the critical point of " +
+                                   std::string(fluid.name()) + " to decide the phase of this state (" + where +
+                                ", away from the fitted bubble and dew lines)");
+        throw PhaseChangeError(std::string("no single-phase state of ") + fluid.name() + " has " + what + " " +
+                               fmt(target) + ": " + where);
     }
     // Converged onto an end of the range without meeting the target.
     if (T <= T_lo * (1.0 + 1e-9))
@@ -257,6 +284,21 @@ FlashState flash_py(const Fluid& fluid, double p, double y, Caloric kind) {
     if (p > fluid.p_crit()) {
         const double T0 = std::max(fluid.T_crit(), fluid.T_min());
         return single_phase(solve_temperature(fluid, p, y, kind, Phase::kSupercritical, fluid.T_min(), T_upper, T0, 0.0), p);
+    }
+    if (p == fluid.p_crit()) {
+        // At the top of the saturation curve bubble and dew are one state, the
+        // critical point, and the isobar passes it with an infinite slope.
+        // Every other enthalpy (entropy) belongs to a single-phase state; one
+        // that falls between the states a rounding error either side of the
+        // critical temperature is the critical state itself.
+        const double T0 = std::max(fluid.T_crit(), fluid.T_min());
+        try {
+            return single_phase(solve_temperature(fluid, p, y, kind, Phase::kSupercritical, fluid.T_min(), T_upper, T0, 0.0), p);
+        } catch (const PhaseChangeError&) {
+            FlashState st = two_phase(fluid, cached_saturation_at_p(fluid, p), 0.0);
+            if (kind == Caloric::kEnthalpy) st.h = y; else st.s = y;
+            return st;
+        }
     }
     if (p < fluid.p_sat_min()) {
         // Below the triple-point pressure only the vapour exists (above T_min).

@@ -404,7 +404,9 @@ SaturationPair Fluid::saturation_at_p(double p) const {
     SaturationPair sat;
     sat.p = p;
     if (data_.superancillary.present()) {
-        sa_saturated_states(sa_temperature(p), sat);
+        // The top of the curve is the critical point itself; inverting the
+        // expansion there could stop a rounding error short of it.
+        sa_saturated_states(p >= p_crit_ ? T_crit_ : sa_temperature(p), sat);
     } else if (data_.pseudo_pure) {
         const double Tl = ancillary_inverse(data_.p_bubble.form != AncillaryForm::kAbsent ? data_.p_bubble : data_.p_sat, p);
         const double Tv = ancillary_inverse(data_.p_dew.form != AncillaryForm::kAbsent ? data_.p_dew : data_.p_sat, p);
