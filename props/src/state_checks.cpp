@@ -58,12 +58,9 @@ double isobaric_heat_capacity(const Fluid& fluid, FlashState& st) {
     return pt.cp;
 }
 
-double isochoric_heat_capacity(const Fluid& fluid, FlashState& st) {
-    const ThermoPoint& pt = homogeneous_point(fluid, st, "isochoric heat capacity");
-    if (!(pt.cv > 0.0))
-        throw PropertyError("isochoric heat capacity of " + describe(fluid, st) + " is not physical (cv = " +
-                            fmt(pt.cv / fluid.molar_mass()) + " J/(kg K))");
-    return pt.cv;
+void refuse_isochoric_heat_capacity(const Fluid& fluid, const FlashState& st, double cv) {
+    throw PropertyError("isochoric heat capacity of " + describe(fluid, st) + " is not physical (cv = " +
+                        fmt(cv / fluid.molar_mass()) + " J/(kg K))");
 }
 
 double speed_of_sound(const Fluid& fluid, FlashState& st) {

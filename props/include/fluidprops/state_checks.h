@@ -24,8 +24,14 @@ void require_physical_state(const Fluid& fluid, const FlashState& st);
 // capacities), refused inside the two-phase dome, where they are
 // non-physical, and for cp on the saturation curve in the critical band.
 double isobaric_heat_capacity(const Fluid& fluid, FlashState& st);
-double isochoric_heat_capacity(const Fluid& fluid, FlashState& st);
 double speed_of_sound(const Fluid& fluid, FlashState& st);
+
+[[noreturn]] void refuse_isochoric_heat_capacity(const Fluid& fluid, const FlashState& st, double cv);
+inline double isochoric_heat_capacity(const Fluid& fluid, FlashState& st) {
+    const ThermoPoint& pt = homogeneous_point(fluid, st, "isochoric heat capacity");
+    if (!(pt.cv > 0.0)) refuse_isochoric_heat_capacity(fluid, st, pt.cv);
+    return pt.cv;
+}
 
 // Reduced stiffness (dp/drho)_T / (R T) below which cp of a saturated state is
 // refused. The superancillary densities leave an error of a few 1e-10 in the
