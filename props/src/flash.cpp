@@ -226,7 +226,7 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
         if (fluid.pseudo_pure())
             throw PhaseChangeError("pressure " + fmt(p) + " Pa is too close to the critical point of " +
                                    std::string(fluid.name()) + " to decide the phase of this state (" + where +
-                                ", away from the fitted bubble and dew lines)");
+                                   ", away from the fitted bubble and dew lines)");
         throw PhaseChangeError(std::string("no single-phase state of ") + fluid.name() + " has " + what + " " +
                                fmt(target) + ": " + where);
     }
