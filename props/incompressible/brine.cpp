@@ -113,6 +113,8 @@ bool is_brine_name(std::string_view fluid) {
     return parsed && parsed->mass_fraction >= parsed->model->x_min && parsed->mass_fraction <= parsed->model->x_max;
 }
 
+bool names_brine(std::string_view fluid) { return parse_brine_name(fluid).has_value(); }
+
 double freezing_temperature(const BrineModel& b, double x) { return evaluate(b.freezing, 0.0, x - b.x_base); }
 
 double specific_heat(const BrineModel& b, double T, double x) {
@@ -169,6 +171,9 @@ double brine_props_si(std::string_view output, std::string_view name1, double va
     }
     if (!std::isfinite(p) || !(p > 0.0))
         throw PropertyError(std::string(fluid) + ": invalid pressure " + fmt(p) + " Pa");
+    if (p < kBrinePressureMin || p > kBrinePressureMax)
+        throw PropertyError(std::string(fluid) + ": pressure " + fmt(p) + " Pa is outside the range " +
+                            fmt(kBrinePressureMin) + " Pa to " + fmt(kBrinePressureMax) + " Pa");
     check_temperature(b, T, x, fluid);
 
     if (is_key(output, {"T"})) return T;

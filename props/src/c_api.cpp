@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -18,12 +17,17 @@
 
 namespace {
 
-std::mutex g_error_mutex;
-std::string g_last_error;
+// The message of the last failed call, one per thread: blocks running in
+// several threads of one host read back the message of their own failure.
+// A plain character array, so that a thread's copy needs no destructor (the
+// library may be unloaded while threads that used it live on).
+constexpr std::size_t kErrorCapacity = 2048;
+thread_local char t_last_error[kErrorCapacity] = {};
 
-void set_error(std::string message) {
-    std::lock_guard<std::mutex> lock(g_error_mutex);
-    g_last_error = std::move(message);
+void set_error(const std::string& message) {
+    const std::size_t len = std::min(message.size(), kErrorCapacity - 1);
+    std::memcpy(t_last_error, message.data(), len);
+    t_last_error[len] = '\0';
 }
 
 std::string view(const char* s) { return s ? std::string(s) : std::string(); }
@@ -62,7 +66,7 @@ FLUIDPROPS_API double PropsSI(const char* output, const char* name1, double valu
     return HUGE_VAL;
 }
 
-// Parameters: "errstring" (message of the last failure), "version",
+// Parameters: "errstring" (message of the calling thread's last failure), "version",
 // "FluidsList" (comma-separated canonical fluid names). Returns 1 when the
 // whole text fitted into out, 0 when it was truncated or the parameter is unknown.
 FLUIDPROPS_API long get_global_param_string(const char* param, char* out, int n) {
@@ -70,8 +74,7 @@ FLUIDPROPS_API long get_global_param_string(const char* param, char* out, int n)
         const std::string_view p = param ? param : "";
         std::string text;
         if (p == "errstring") {
-            std::lock_guard<std::mutex> lock(g_error_mutex);
-            text = g_last_error;
+            text = t_last_error;
         } else if (p == "version") {
             text = fluidprops::library_version();
         } else if (p == "FluidsList" || p == "fluids_list") {
@@ -80,7 +83,8 @@ FLUIDPROPS_API long get_global_param_string(const char* param, char* out, int n)
                 text += f.name();
             }
         } else {
-            set_error("unknown parameter \"" + std::string(p) + "\" for get_global_param_string");
+            // An unknown parameter gives an empty text; the last error message
+            // stays what it was, for the caller who asks for it next.
             copy_out(std::string(), out, n);
             return 0;
         }

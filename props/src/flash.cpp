@@ -44,6 +44,13 @@ thread_local SaturationPair t_uncached;
 
 enum class Caloric { kEnthalpy, kEntropy };
 
+// The target of a (P, H) or (P, S) flash lies where the equation itself
+// jumps from one phase to the other along the isobar.
+class PhaseChangeError : public PropertyError {
+public:
+    using PropertyError::PropertyError;
+};
+
 // Below this the ideal-gas density underflows the reduced variables.
 constexpr double kMinPressure = 1e-6;
 // Temperatures are accepted up to this multiple of the equation's upper limit.
@@ -164,6 +171,7 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
     double rho = rho0;
     ThermoPoint pt;
     double last_width = hi - lo;
+    bool seen_below = false, seen_above = false;   // states with y below / above the target
     for (int it = 0; it < 100; ++it) {
         try {
             rho = fluid.density(T, p, phase, rho);
@@ -179,21 +187,48 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
         pt = fluid.evaluate(T, rho);
         const double r = caloric(pt, kind) - target;
         if (r == 0.0) return pt;
-        if (r < 0.0) lo = T; else hi = T;
+        if (r < 0.0) {
+            lo = T;
+            seen_below = true;
+        } else {
+            hi = T;
+            seen_above = true;
+        }
         const double slope = caloric_slope(pt, kind);
-        double next = slope > 0.0 && std::isfinite(slope) ? T - r / slope : 0.5 * (lo + hi);
+        const bool newton = slope > 0.0 && std::isfinite(slope);
+        // Converged if the residual is what a 1e-12 step leaves; the slope
+        // is capped because it diverges at a spinodal point.
+        const double capped = std::min(slope, 100.0 * fluid.gas_constant() * (kind == Caloric::kEnthalpy ? 1.0 : 1.0 / T));
+        const bool residual_small = std::abs(r) <= 1e-9 * (std::abs(target) + capped * T);
+        // A Newton correction below 1e-12 T ends the search. This is decided
+        // before the bracket test: near the critical point the slope is so
+        // large that the correction can be below one unit in the last place,
+        // so that T - r/slope is T itself, the end of the bracket it has
+        // just become, and bisecting from there would walk away from the root.
+        if (newton && std::abs(r / slope) <= 1e-12 * T && residual_small) return pt;
+        double next = newton ? T - r / slope : 0.5 * (lo + hi);
         // Fall back to bisection when Newton leaves the bracket or stalls.
         if (!(next > lo && next < hi) || (it % 6 == 5 && hi - lo > 0.5 * last_width)) next = 0.5 * (lo + hi);
         if (it % 6 == 5) last_width = hi - lo;
         if (std::abs(next - T) <= 1e-12 * T) {
-            // Converged if the residual is what a 1e-12 step leaves; the slope
-            // is capped because it diverges at a spinodal point.
-            const double capped = std::min(slope, 100.0 * fluid.gas_constant() * (kind == Caloric::kEnthalpy ? 1.0 : 1.0 / T));
-            if (std::abs(r) <= 1e-9 * (std::abs(target) + capped * T)) return pt;
+            if (residual_small) return pt;
             if (hi - lo <= 1e-12 * T) break;
             next = 0.5 * (lo + hi);   // Newton stalled: bisect
         }
         T = next;
+    }
+    // The target lies between two states a rounding error apart in T: the
+    // density has jumped from one branch of the isobar to another, that is,
+    // the equation itself changes phase there. A blend's fitted bubble and
+    // dew lines can miss that transition close to the critical point.
+    if (seen_below && seen_above && hi - lo <= 1e-12 * T) {
+        const std::string where = "the equation of state changes phase at T = " + fmt(T) + " K, p = " + fmt(p) + " Pa";
+        if (fluid.pseudo_pure())
+            throw PhaseChangeError("pressure " + fmt(p) + " Pa is too close to the critical point of " +
+                                   std::string(fluid.name()) + " to decide the phase of this state (" + where +
+                                   ", away from the fitted bubble and dew lines)");
+        throw PhaseChangeError(std::string("no single-phase state of ") + fluid.name() + " has " + what + " " +
+                               fmt(target) + ": " + where);
     }
     // Converged onto an end of the range without meeting the target.
     if (T <= T_lo * (1.0 + 1e-9))
@@ -250,6 +285,21 @@ FlashState flash_py(const Fluid& fluid, double p, double y, Caloric kind) {
         const double T0 = std::max(fluid.T_crit(), fluid.T_min());
         return single_phase(solve_temperature(fluid, p, y, kind, Phase::kSupercritical, fluid.T_min(), T_upper, T0, 0.0), p);
     }
+    if (p == fluid.p_crit()) {
+        // At the top of the saturation curve bubble and dew are one state, the
+        // critical point, and the isobar passes it with an infinite slope.
+        // Every other enthalpy (entropy) belongs to a single-phase state; one
+        // that falls between the states a rounding error either side of the
+        // critical temperature is the critical state itself.
+        const double T0 = std::max(fluid.T_crit(), fluid.T_min());
+        try {
+            return single_phase(solve_temperature(fluid, p, y, kind, Phase::kSupercritical, fluid.T_min(), T_upper, T0, 0.0), p);
+        } catch (const PhaseChangeError&) {
+            FlashState st = two_phase(fluid, cached_saturation_at_p(fluid, p), 0.0);
+            if (kind == Caloric::kEnthalpy) st.h = y; else st.s = y;
+            return st;
+        }
+    }
     if (p < fluid.p_sat_min()) {
         // Below the triple-point pressure only the vapour exists (above T_min).
         return single_phase(solve_temperature(fluid, p, y, kind, Phase::kGas, fluid.T_min(), T_upper, fluid.T_min(), 0.0), p);
@@ -280,7 +330,9 @@ FlashState flash_py(const Fluid& fluid, double p, double y, Caloric kind) {
             return single_phase(pt, p);
         return single_phase(solve_temperature(fluid, p, y, kind, Phase::kGas, sat.vapor.T, T_upper, T0, sat.vapor.rho), p);
     }
-    FlashState st = two_phase(fluid, sat, Qs);
+    // Within the classification tolerance of a saturation line the state is
+    // that saturated state: the quality is clamped to [0, 1].
+    FlashState st = two_phase(fluid, sat, std::clamp(Qs, 0.0, 1.0));
     // The input is kept exactly; the other caloric property follows the lever rule.
     if (kind == Caloric::kEnthalpy) st.h = y; else st.s = y;
     return st;
@@ -383,15 +435,11 @@ FlashState flash_pt(const Fluid& fluid, double p, double T) {
 }
 
 const ThermoPoint& homogeneous_point(const Fluid& fluid, FlashState& st, const char* what) {
+    // Single-phase states and states on a saturation line (Q exactly 0 or 1,
+    // the flashes clamp the quality) carry their point.
     if (st.has_point) return st.point;
-    if (st.two_phase && st.Q > 0.0 && st.Q < 1.0)
-        throw PropertyError(std::string(what) + " is not defined inside the two-phase region: " + fluid.name() +
-                            " at P = " + fmt(st.p) + " Pa, T = " + fmt(st.T) + " K, Q = " + fmt(st.Q));
-    // A two-phase result within the classification tolerance of a saturation
-    // line (Q just outside [0, 1]): evaluate the equation at the mixture state.
-    st.point = fluid.evaluate(st.T, st.rho);
-    st.has_point = true;
-    return st.point;
+    throw PropertyError(std::string(what) + " is not defined inside the two-phase region: " + fluid.name() +
+                        " at P = " + fmt(st.p) + " Pa, T = " + fmt(st.T) + " K, Q = " + fmt(st.Q));
 }
 
 }  // namespace fluidprops

@@ -207,6 +207,13 @@ double Fluid::density(double T, double p, Phase phase, double guess) const {
                 // A liquid isotherm is steep: a long step down would leave the
                 // liquid branch, so steps are limited to 10 % of the density.
                 if (liquid_like && next < 0.9 * rho) next = std::max(0.9 * rho, 0.5 * (lo + rho));
+                // Near the critical density (dp/drho)_T is almost zero and a
+                // Newton step from below can land many orders of magnitude
+                // too high, where the equation's polynomial terms are so
+                // steep that the way back down takes hundreds of steps.
+                // Without an upper bracket yet, a step may at most
+                // quadruple the density; the first overshoot then gives one.
+                if (!std::isfinite(hi)) next = std::min(next, 4.0 * rho);
                 if (next > lo && next < hi) {
                     rho = next;
                     continue;
@@ -265,6 +272,18 @@ double Fluid::sa_temperature(double p) const {
         if (hi - lo <= 1e-16) break;
     }
     return 0.5 * ((pc.xmax - pc.xmin) * x + pc.xmax + pc.xmin);
+}
+
+// Both saturated states at T from the superancillary densities. Close to the
+// critical point the two expansions meet within their fitting error and may
+// even cross, which would put the bubble-point enthalpy above the dew-point
+// one; from there on (and at T_crit itself) both ends are the state at the
+// mean density, so that bubble and dew meet in one point.
+void Fluid::sa_saturated_states(double T, SaturationPair& sat) const {
+    double rl = sa_rho_liquid(T), rv = sa_rho_vapor(T);
+    if (!(rl > rv) || T >= T_crit_) rl = rv = 0.5 * (rl + rv);
+    sat.liquid = evaluate(T, rl);
+    sat.vapor = rl == rv ? sat.liquid : evaluate(T, rv);
 }
 
 // ---------------------------------------------------------------------------
@@ -385,9 +404,9 @@ SaturationPair Fluid::saturation_at_p(double p) const {
     SaturationPair sat;
     sat.p = p;
     if (data_.superancillary.present()) {
-        const double T = sa_temperature(p);
-        sat.liquid = evaluate(T, sa_rho_liquid(T));
-        sat.vapor = evaluate(T, sa_rho_vapor(T));
+        // The top of the curve is the critical point itself; inverting the
+        // expansion there could stop a rounding error short of it.
+        sa_saturated_states(p >= p_crit_ ? T_crit_ : sa_temperature(p), sat);
     } else if (data_.pseudo_pure) {
         const double Tl = ancillary_inverse(data_.p_bubble.form != AncillaryForm::kAbsent ? data_.p_bubble : data_.p_sat, p);
         const double Tv = ancillary_inverse(data_.p_dew.form != AncillaryForm::kAbsent ? data_.p_dew : data_.p_sat, p);
@@ -402,7 +421,10 @@ SaturationPair Fluid::saturation_at_p(double p) const {
                                 std::string(data_.name) + ": the equation has no saturated state on its bubble/dew line there");
         }
         sat.liquid = evaluate(Tl, rl);
-        sat.vapor = evaluate(Tv, rv);
+        // At the top of the saturation curve the bubble and dew lines end in
+        // one state; the liquid and vapour iterations could stop at densities
+        // a rounding error apart on the flat critical isotherm.
+        sat.vapor = Tl == Tv && p >= p_crit_ ? sat.liquid : evaluate(Tv, rv);
     } else {
         // Pure fluid without superancillary: exact equilibrium, outer solve on T.
         double T = ancillary_inverse(data_.p_sat, p);
@@ -433,8 +455,7 @@ SaturationPair Fluid::saturation_at_T(double T) const {
     SaturationPair sat;
     if (data_.superancillary.present()) {
         sat.p = sa_pressure(T);
-        sat.liquid = evaluate(T, sa_rho_liquid(T));
-        sat.vapor = evaluate(T, sa_rho_vapor(T));
+        sa_saturated_states(T, sat);
         sat.liquid.p = sat.vapor.p = sat.p;
     } else if (data_.pseudo_pure) {
         const double pl = bubble_pressure(T), pv = dew_pressure(T);

@@ -11,6 +11,7 @@
 #include "fluidprops/error.h"
 #include "fluidprops/flash.h"
 #include "fluidprops/fluids.h"
+#include "fluidprops/state_checks.h"
 
 #ifdef FLUIDPROPS_HAVE_TRANSPORT
 #include "viscosity.h"
@@ -160,15 +161,11 @@ double state_output(const Fluid& fluid, FlashState& st, const KeyName& out) {
         case Key::kUmass: return st.u / M;
         case Key::kUmolar: return st.u;
         case Key::kMolarMass: return M;
-        case Key::kCpmass: return homogeneous_point(fluid, st, out.description).cp / M;
-        case Key::kCpmolar: return homogeneous_point(fluid, st, out.description).cp;
-        case Key::kCvmass: return homogeneous_point(fluid, st, out.description).cv / M;
-        case Key::kCvmolar: return homogeneous_point(fluid, st, out.description).cv;
-        case Key::kSpeedOfSound: {
-            const double w = homogeneous_point(fluid, st, out.description).w;
-            if (!std::isfinite(w)) throw PropertyError("speed of sound is not defined at this state");
-            return w;
-        }
+        case Key::kCpmass: return isobaric_heat_capacity(fluid, st) / M;
+        case Key::kCpmolar: return isobaric_heat_capacity(fluid, st);
+        case Key::kCvmass: return isochoric_heat_capacity(fluid, st) / M;
+        case Key::kCvmolar: return isochoric_heat_capacity(fluid, st);
+        case Key::kSpeedOfSound: return speed_of_sound(fluid, st);
         case Key::kViscosity: {
             const ThermoPoint& pt = homogeneous_point(fluid, st, out.description);
 #ifdef FLUIDPROPS_HAVE_TRANSPORT
@@ -192,7 +189,7 @@ const char* library_version() { return "fluidprops 1.0.0"; }
 double props_si(std::string_view output, std::string_view name1, double value1, std::string_view name2,
                 double value2, std::string_view fluid_name) {
 #ifdef FLUIDPROPS_HAVE_BRINE
-    if (incompressible::is_brine_name(fluid_name))
+    if (incompressible::names_brine(fluid_name))
         return incompressible::brine_props_si(output, name1, value1, name2, value2, fluid_name);
 #endif
     const Fluid* fluid = find_fluid(fluid_name);
@@ -234,6 +231,7 @@ double props_si(std::string_view output, std::string_view name1, double value1, 
     } else {
         throw PropertyError("input pair (" + std::string(name1) + ", " + std::string(name2) + ") is not supported");
     }
+    require_physical_state(*fluid, st);
     // An output that is one of the inputs is that input, exactly.
     if (out->key == k1->key) return value1;
     if (out->key == k2->key) return value2;

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -77,6 +79,43 @@ TEST_F(CEntry, ParameterStringsAreTruncatedSafely) {
     EXPECT_GT(std::strlen(version), 0u);
     EXPECT_EQ(param_("no_such_parameter", version, sizeof version), 0);
     EXPECT_EQ(param_(nullptr, version, sizeof version), 0);
+}
+
+TEST_F(CEntry, OtherParameterLookupsKeepTheErrorMessage) {
+    EXPECT_EQ(props_("H", "P", 1e6, "Q", 0, "KeepThisFluidName"), HUGE_VAL);
+    char buf[64];
+    EXPECT_EQ(param_("no_such_parameter", buf, sizeof buf), 0);
+    EXPECT_EQ(param_(nullptr, buf, sizeof buf), 0);
+    EXPECT_EQ(param_("version", buf, sizeof buf), 1);
+    EXPECT_EQ(param_("FluidsList", buf, 8), 0);
+    EXPECT_NE(errstring().find("KeepThisFluidName"), std::string::npos) << errstring();
+    // A successful call leaves it as well.
+    EXPECT_NE(props_("H", "P", 1e6, "Q", 0, "R134a"), HUGE_VAL);
+    EXPECT_NE(errstring().find("KeepThisFluidName"), std::string::npos) << errstring();
+}
+
+// Blocks in several threads of one host each read back the message of their
+// own failure, in the thread that failed.
+TEST_F(CEntry, ErrorMessageIsKeptPerThread) {
+    constexpr int kThreads = 4, kCalls = 3000;
+    std::vector<int> wrong(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([this, t, &wrong] {
+            char buf[512];
+            for (int i = 0; i < kCalls; ++i) {
+                const std::string fluid = "NoFluid_" + std::to_string(t) + "_" + std::to_string(i);
+                if (props_("H", "P", 1e6, "Q", 0, fluid.c_str()) != HUGE_VAL) ++wrong[t];
+                // Other look-ups in between, as a block might make them.
+                if (i % 3 == 0) param_("no_such_parameter", buf, sizeof buf);
+                if (i % 5 == 0) param_(nullptr, buf, sizeof buf);
+                param_("errstring", buf, sizeof buf);
+                if (std::string(buf).find("\"" + fluid + "\"") == std::string::npos) ++wrong[t];
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
 }
 
 TEST_F(CEntry, OnlyTheCEntryPointsAreExported) {

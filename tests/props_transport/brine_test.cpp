@@ -98,6 +98,20 @@ TEST(Brine, RangeLimitsRefused) {
     EXPECT_THROW(inc::brine_props_si("H", "P", -1.0, "T", 300.0, kMeg30), fluidprops::PropertyError);
 }
 
+TEST(Brine, PressureOutsideTheRangeRefused) {
+    // A liquid circuit runs between a few kPa and a few MPa; absurd pressures
+    // would otherwise pass into the enthalpy's pressure term unnoticed.
+    for (double p : {1e300, 1e9, 1.0e8 * (1.0 + 1e-12), 0.5, 1e-300}) {
+        try {
+            inc::brine_props_si("C", "P", p, "T", 300.0, kMeg30);
+            ADD_FAILURE() << "accepted p = " << p;
+        } catch (const fluidprops::PropertyError& e) {
+            EXPECT_NE(std::string(e.what()).find("pressure"), std::string::npos) << e.what();
+        }
+    }
+    for (double p : {1.0, 2e3, 2e5, 1e7, 1e8}) EXPECT_NO_THROW(inc::brine_props_si("H", "T", 300.0, "P", p, kMeg30)) << p;
+}
+
 TEST(Brine, BothNameSpellingsGiveIdenticalNumbers) {
     for (const char* out : {"C", "D", "H", "V"}) {
         for (double T : {260.0, 293.15, 318.0}) {

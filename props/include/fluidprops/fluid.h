@@ -92,6 +92,7 @@ public:
 private:
     double sat_liquid_density_guess(double T) const;
     double sat_vapor_density_guess(double T) const;
+    void sa_saturated_states(double T, SaturationPair& sat) const;
 
     const FluidData& data_;
     double T_crit_ = 0.0, p_crit_ = 0.0, rho_crit_ = 0.0, p_sat_min_ = 0.0;
