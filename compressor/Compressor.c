@@ -191,20 +191,24 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 
     /* The other inputs of the model: a turning compressor, absolute
      * pressure and temperature, a suction state. */
-    if (!(isfinite(N) && N > 0.0) || !(isfinite(pdesc) && pdesc > 0.0) || !isfinite(hasp) ||
-        !(isfinite(T_sur) && T_sur > 0.0)) {
-        const char *que = !(isfinite(N) && N > 0.0)              ? "the speed N (input 0) must be positive, 1/s"
-                          : !(isfinite(pdesc) && pdesc > 0.0)    ? "the discharge pressure pdesc (input 1) must be "
-                                                                   "positive, Pa"
-                          : !isfinite(hasp)                      ? "the suction enthalpy hasp (input 3) must be "
-                                                                   "finite, J/kg"
-                                                                 : "the surroundings temperature T_sur (input 4) "
-                                                                   "must be a positive absolute temperature, K";
-        const real_T valor = !(isfinite(N) && N > 0.0) ? N
-                             : !(isfinite(pdesc) && pdesc > 0.0) ? pdesc
-                             : !isfinite(hasp)                   ? hasp
-                                                                 : T_sur;
-        fijar_error(S, "%s: %s; got %g at t = %g", ssGetPath(S), que, valor, ssGetT(S));
+    if (!(isfinite(N) && N > 0.0)) {
+        fijar_error(S, "%s: the speed N (input 0) must be positive, 1/s; got %g at t = %g", ssGetPath(S), N,
+                    ssGetT(S));
+        return;
+    }
+    if (!(isfinite(pdesc) && pdesc > 0.0)) {
+        fijar_error(S, "%s: the discharge pressure pdesc (input 1) must be positive, Pa; got %g at t = %g",
+                    ssGetPath(S), pdesc, ssGetT(S));
+        return;
+    }
+    if (!isfinite(hasp)) {
+        fijar_error(S, "%s: the suction enthalpy hasp (input 3) must be finite, J/kg; got %g at t = %g",
+                    ssGetPath(S), hasp, ssGetT(S));
+        return;
+    }
+    if (!(isfinite(T_sur) && T_sur > 0.0)) {
+        fijar_error(S, "%s: the surroundings temperature T_sur (input 4) must be a positive absolute "
+                       "temperature, K; got %g at t = %g", ssGetPath(S), T_sur, ssGetT(S));
         return;
     }
 
