@@ -43,13 +43,49 @@ static char refr[100];
 
 static const char *const campos_compresor[] = {"a", "b", "c", "St", "UA_vsc"};
 
-/* Refuses dialog values that could not be read safely, and a starting guess
- * that is no pressure at all. */
+/* Physical domain of each field of the compressor record: the constant
+ * power a and the shell conductance UA_vsc cannot be negative, the factor on
+ * the isentropic power b and the swept volume St must be positive, and the
+ * clearance factor c (clearance volume over swept volume) lies in [0, 1). */
+typedef struct {
+    const char *campo;
+    const char *significado;
+    real_T minimo;
+    int minimo_incluido;
+    real_T maximo; /* excluded; HUGE_VAL: no upper bound */
+} RangoCampo;
+
+static const RangoCampo rangos_compresor[] = {
+    {"a", "constant term of the power, W", 0.0, 1, HUGE_VAL},
+    {"b", "factor on the isentropic power", 0.0, 0, HUGE_VAL},
+    {"c", "clearance factor", 0.0, 1, 1.0},
+    {"St", "swept volume per revolution, m3", 0.0, 0, HUGE_VAL},
+    {"UA_vsc", "heat-loss conductance, W/K", 0.0, 1, HUGE_VAL},
+};
+
+static int campo_en_rango(SimStruct *S, const RangoCampo *r)
+{
+    const real_T v = *mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, r->campo));
+    const int sobre_minimo = r->minimo_incluido ? v >= r->minimo : v > r->minimo;
+    if (isfinite(v) && sobre_minimo && v < r->maximo) return 1;
+    if (r->maximo < HUGE_VAL)
+        fijar_error(S, "%s: dialog parameter 1 field \"%s\" (%s) must lie in [%g, %g), got %g", ssGetPath(S),
+                    r->campo, r->significado, r->minimo, r->maximo, v);
+    else
+        fijar_error(S, "%s: dialog parameter 1 field \"%s\" (%s) must be a finite number %s %g, got %g",
+                    ssGetPath(S), r->campo, r->significado, r->minimo_incluido ? ">=" : ">", r->minimo, v);
+    return 0;
+}
+
+/* Refuses dialog values that could not be read safely, values outside the
+ * model's physical domain, and a starting guess that is no pressure at all. */
 static int parametros_validos(SimStruct *S)
 {
     size_t k;
     for (k = 0; k < sizeof campos_compresor / sizeof campos_compresor[0]; ++k)
         if (!comprobar_campo_numerico(S, 0, campos_compresor[k])) return 0;
+    for (k = 0; k < sizeof rangos_compresor / sizeof rangos_compresor[0]; ++k)
+        if (!campo_en_rango(S, &rangos_compresor[k])) return 0;
     if (!comprobar_texto(S, 1, "refrigerant name", 100)) return 0;
     if (!comprobar_numero(S, 2, "starting suction pressure")) return 0;
     {
@@ -153,6 +189,29 @@ static void mdlOutputs(SimStruct *S, int_T tid)
         return;
     }
 
+    /* The other inputs of the model: a turning compressor, absolute
+     * pressure and temperature, a suction state. */
+    if (!(isfinite(N) && N > 0.0)) {
+        fijar_error(S, "%s: the speed N (input 0) must be positive, 1/s; got %g at t = %g", ssGetPath(S), N,
+                    ssGetT(S));
+        return;
+    }
+    if (!(isfinite(pdesc) && pdesc > 0.0)) {
+        fijar_error(S, "%s: the discharge pressure pdesc (input 1) must be positive, Pa; got %g at t = %g",
+                    ssGetPath(S), pdesc, ssGetT(S));
+        return;
+    }
+    if (!isfinite(hasp)) {
+        fijar_error(S, "%s: the suction enthalpy hasp (input 3) must be finite, J/kg; got %g at t = %g",
+                    ssGetPath(S), hasp, ssGetT(S));
+        return;
+    }
+    if (!(isfinite(T_sur) && T_sur > 0.0)) {
+        fijar_error(S, "%s: the surroundings temperature T_sur (input 4) must be a positive absolute "
+                       "temperature, K; got %g at t = %g", ssGetPath(S), T_sur, ssGetT(S));
+        return;
+    }
+
     /* Suction pressure that delivers the demanded flow. */
     pasp = secant_method_Pe(Pe, m_vsc, pdesc, hasp, N, *st, *c, refr);
     if (pasp == -1.0) {
@@ -182,6 +241,31 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 
     /* Energy balance of the shell with the heat loss to the surroundings. */
     hdesc = (W_vsc - (Tdesc_s - T_sur) * *ua_vsc) / m_vsc + hasp;
+
+    /* A property the library refused (HUGE_VAL) or a state the model does
+     * not describe must not leave as a result: the discharge pressure must
+     * lie above the suction pressure (else the isentropic enthalpy falls),
+     * the power cannot be negative, and the heat lost to the surroundings
+     * cannot exceed the work put in (a very small flow makes the loss per
+     * kilogram huge and the discharge colder than the suction). */
+    if (!(isfinite(sasp) && isfinite(hdesc_s) && isfinite(Tdesc) && isfinite(hv_pdesc) && isfinite(Cpv_pdesc) &&
+          Cpv_pdesc > 0.0 && isfinite(hdesc) && isfinite(W_vsc))) {
+        fijar_error(S, "%s: the property library gives no suction or discharge state of %s at suction pressure "
+                       "%g Pa, suction enthalpy %g J/kg, discharge pressure %g Pa (t = %g)",
+                    ssGetPath(S), refr, pasp, hasp, pdesc, ssGetT(S));
+        return;
+    }
+    if (hdesc_s < hasp || W_vsc < 0.0 || hdesc < hasp) {
+        fijar_error(S, "%s: no physical compression at t = %g: %s (speed %g 1/s, flow %g kg/s, suction %g Pa "
+                       "and %g J/kg, discharge %g Pa, surroundings %g K; power %g W, discharge enthalpy %g J/kg)",
+                    ssGetPath(S), ssGetT(S),
+                    hdesc_s < hasp ? "the discharge pressure lies below the suction pressure"
+                    : W_vsc < 0.0  ? "the power is negative"
+                                   : "the heat lost to the surroundings exceeds the work, the discharge "
+                                     "enthalpy falls below the suction enthalpy",
+                    N, m_vsc, pasp, hasp, pdesc, T_sur, W_vsc, hdesc);
+        return;
+    }
 
     y[0] = pasp;
     y[1] = hdesc;

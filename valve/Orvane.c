@@ -26,10 +26,20 @@ static void *lib_handle = NULL;
 static int bloques_activos = 0;
 static CPType PropsSI = NULL;
 
-/* Refuses the dialog values that could not be read safely. */
+/* Refuses the dialog values that could not be read safely, and a flow
+ * coefficient that is no area factor: a negative C_eev would turn the flow
+ * around while the pressures still push it forwards. */
 static int parametros_validos(SimStruct *S)
 {
-    return comprobar_campo_numerico(S, 0, "C_eev") && comprobar_texto(S, 1, "refrigerant name", 100);
+    real_T C_eev;
+    if (!(comprobar_campo_numerico(S, 0, "C_eev") && comprobar_texto(S, 1, "refrigerant name", 100))) return 0;
+    C_eev = *mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, "C_eev"));
+    if (!(isfinite(C_eev) && C_eev >= 0.0)) {
+        fijar_error(S, "%s: dialog parameter 1 field \"C_eev\" (flow coefficient) must be a finite number "
+                       ">= 0, got %g", ssGetPath(S), C_eev);
+        return 0;
+    }
+    return 1;
 }
 
 #define MDL_CHECK_PARAMETERS
@@ -107,10 +117,27 @@ static void mdlOutputs(SimStruct *S, int_T tid)
             return;
         }
 
+        /* Absolute pressures: a negative one is no state at all, and at
+         * the outlet it would only inflate the pressure difference. */
+        if (pc_out < 0.0 || pe < 0.0) {
+            fijar_error(S, "%s: the %s pressure %s (input %d) is %g Pa at t = %g; an absolute pressure cannot "
+                           "be negative", ssGetPath(S), pe < 0.0 ? "outlet" : "inlet", pe < 0.0 ? "pe" : "pc_out",
+                        pe < 0.0 ? 2 : 1, pe < 0.0 ? pe : pc_out, ssGetT(S));
+            return;
+        }
+
         mxGetString(ssGetSFcnParam(S, 1), refr, 100);
 
-        /* Density of the liquid entering the valve. */
+        /* Density of the liquid entering the valve. The library's error
+         * value (HUGE_VAL: unknown refrigerant, state outside its range)
+         * is no density; read as one it gives an infinite flow. */
         ro = PropsSI("D", "P", pc_out, "H", h_c_out, refr);
+        if (!(isfinite(ro) && ro > 0.0)) {
+            fijar_error(S, "%s: the property library gives no density of \"%s\" at the valve inlet "
+                           "(pc_out = %g Pa, h_c_out = %g J/kg) at t = %g: unknown refrigerant or a state "
+                           "outside its range", ssGetPath(S), refr, pc_out, h_c_out, ssGetT(S));
+            return;
+        }
 
         /* Orifice relation: coefficient product, then the root, then their
          * product. A reversed pressure difference gives NaN, which the host

@@ -4,9 +4,11 @@
 #include <iostream>
 #include <sstream>
 
+#include "bounded_file.h"
 #include "commands.h"
 #include "errors.h"
 #include "evaluate.h"
+#include "json_messages.h"
 #include "json_numbers.h"
 
 namespace cyclesim::cli {
@@ -17,17 +19,12 @@ namespace {
 nlohmann::json parse_json_argument(const std::string& text, const std::string& option)
 {
     std::string source = text;
-    if (!text.empty() && text[0] == '@') {
-        std::ifstream in(text.substr(1));
-        if (!in) throw SimulationError(option + ": cannot read file " + text.substr(1));
-        std::stringstream ss;
-        ss << in.rdbuf();
-        source = ss.str();
-    }
+    if (!text.empty() && text[0] == '@') source = read_bounded_file(text.substr(1), kModelFileLimit, option);
     try {
         return nlohmann::json::parse(source);
-    } catch (const nlohmann::json::parse_error& e) {
-        throw SimulationError(option + ": invalid JSON: " + e.what());
+    } catch (const nlohmann::json::exception& e) {
+        // Also a number beyond the range of a double ("1e400").
+        throw SimulationError(option + ": invalid JSON: " + json_reason(e));
     }
 }
 

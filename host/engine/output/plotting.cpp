@@ -1,10 +1,14 @@
 #include "plotting.h"
 
+#include "bounded_file.h"
 #include "csv_reader.h"
 #include "errors.h"
+#include "gnuplot_process.h"
+#include "gnuplot_text.h"
+#include "json_messages.h"
+#include "plot_file_name.h"
 
 #include <dlfcn.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -42,35 +46,30 @@ void split_header(const std::string& cell, std::string& name, std::string& unit)
     while (!name.empty() && name.front() == ' ') name.erase(0, 1);
 }
 
-std::string quote(const std::string& s)
+// Output files are written only as plain names inside the run directory,
+// and never through a symbolic link someone left there.
+void refuse_link(const fs::path& file)
 {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
+    if (fs::is_symlink(fs::symlink_status(file)))
+        throw SimulationError("plot: " + file.string() + " is a symbolic link; refusing to write through it");
 }
 
-void run_gnuplot(const fs::path& script)
+void make_plots_folder(const fs::path& dir)
 {
-    std::string cmd = "gnuplot " + quote(script.string()) + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) throw SimulationError("plot: cannot start gnuplot");
-    std::string out;
-    char buf[512];
-    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    int status = pclose(p);
-    if (status != 0) {
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
-            throw SimulationError("plot: gnuplot is not installed (Debian package gnuplot-nox)");
-        throw SimulationError("plot: gnuplot failed on " + script.string() + ": " + out);
-    }
+    refuse_link(dir / "plots");
+    fs::create_directories(dir / "plots");
+}
+
+void refuse_bad_name(const std::string& file)
+{
+    if (const std::string problem = plot_file_name_problem(file); !problem.empty())
+        throw SimulationError("plot \"" + file + "\": " + problem);
 }
 
 // Data file: time and the selected columns, with gaps for non-finite values.
 void write_data(const fs::path& file, const ResultsTable& table, const std::vector<int>& columns)
 {
+    refuse_link(file);
     std::ofstream out(file);
     out.precision(12);
     for (const auto& row : table.rows) {
@@ -96,27 +95,33 @@ fs::path time_plot(const fs::path& dir, const ResultsTable& table, const std::st
         if (c < 0) throw SimulationError("plot " + file + ": no logged signal \"" + s + "\"");
         columns.push_back(c);
     }
-    const fs::path stem = dir / "plots";
-    fs::create_directories(stem);
-    const fs::path data = stem / (fs::path(file).stem().string() + ".dat");
-    const fs::path script = stem / (fs::path(file).stem().string() + ".gp");
+    refuse_bad_name(file);
+    // gnuplot runs in the run directory; the script names every file
+    // relative to it.
+    make_plots_folder(dir);
+    const std::string base = fs::path(file).stem().string();
+    const fs::path data = fs::path("plots") / (base + ".dat");
+    const fs::path script = fs::path("plots") / (base + ".gp");
     const fs::path png = dir / file;
-    write_data(data, table, columns);
-    std::ofstream gp(script);
+    refuse_link(png);
+    refuse_link(dir / script);
+    write_data(dir / data, table, columns);
+    std::ofstream gp(dir / script);
     gp << "set terminal pngcairo size 1000,600 noenhanced\n"
-       << "set output " << quote(png.string()) << "\n"
-       << "set title " << quote(title) << "\n"
-       << "set xlabel \"time [s]\"\nset ylabel " << quote(ylabel) << "\n"
-       << "set grid\nset key outside right top\nset datafile missing \"NaN\"\n";
+       << "set output " << gnuplot_string(file) << "\n"
+       << "set title " << gnuplot_string(title) << "\n"
+       << "set xlabel 'time [s]'\nset ylabel " << gnuplot_string(ylabel) << "\n"
+       << "set grid\nset key outside right top\nset datafile missing 'NaN'\n";
     if (yrange.is_array()) gp << "set yrange [" << yrange[0].get<double>() << ":" << yrange[1].get<double>() << "]\n";
     gp << "plot ";
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i) gp << ", ";
-        gp << quote(data.string()) << " using 1:" << i + 2 << " with lines lw 2 title " << quote(signals[i]);
+        gp << gnuplot_string(data.string()) << " using 1:" << i + 2 << " with lines lw 2 title "
+           << gnuplot_string(signals[i]);
     }
     gp << "\n";
     gp.close();
-    run_gnuplot(script);
+    run_gnuplot(dir, script);
     return png;
 }
 
@@ -136,6 +141,7 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
 {
     const std::string fluid = spec.at("fluid").get<std::string>();
     const std::string file = spec.value("file", std::string("ph_diagram.png"));
+    refuse_bad_name(file);
     const auto& points = spec.at("points");
     PropsFn props = property_entry(dir);
 
@@ -151,11 +157,11 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
         }
     if (!(pmax > 0)) throw SimulationError("plot " + file + ": no finite pressure among the state points");
 
-    const fs::path stem = dir / "plots";
-    fs::create_directories(stem);
-    const fs::path dome = stem / "ph_dome.dat";
+    make_plots_folder(dir);
+    const fs::path dome = fs::path("plots") / "ph_dome.dat";
     {
-        std::ofstream out(dome);
+        refuse_link(dir / dome);
+        std::ofstream out(dir / dome);
         out.precision(10);
         std::vector<std::pair<double, double>> liquid, vapour;
         // Up to just below the critical pressure when the library knows it,
@@ -189,8 +195,9 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
         const std::vector<double>* row = &table.rows.back();
         for (const auto& r : table.rows)
             if (r[0] <= t) row = &r;
-        const fs::path data = stem / ("ph_cycle_" + std::to_string(cycles.size()) + ".dat");
-        std::ofstream out(data);
+        const fs::path data = fs::path("plots") / ("ph_cycle_" + std::to_string(cycles.size()) + ".dat");
+        refuse_link(dir / data);
+        std::ofstream out(dir / data);
         out.precision(10);
         for (std::size_t k = 0; k <= points.size(); ++k) {
             const auto& pt = points[k % points.size()];
@@ -201,23 +208,26 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
         cycles.push_back(data);
     }
 
-    const fs::path script = stem / "ph_diagram.gp";
+    const fs::path script = fs::path("plots") / "ph_diagram.gp";
     const fs::path png = dir / file;
-    std::ofstream gp(script);
+    refuse_link(png);
+    refuse_link(dir / script);
+    std::ofstream gp(dir / script);
     gp << "set terminal pngcairo size 1000,700 noenhanced\n"
-       << "set output " << quote(png.string()) << "\n"
-       << "set title " << quote("Pressure-enthalpy diagram, " + fluid) << "\n"
-       << "set xlabel \"h [kJ/kg]\"\nset ylabel \"p [bar]\"\nset logscale y\nset grid\n"
-       << "set key outside right top\nset datafile missing \"NaN\"\n"
-       << "plot " << quote(dome.string()) << " using 1:2 with lines lw 2 lc rgb \"black\" title \"saturation\"";
+       << "set output " << gnuplot_string(file) << "\n"
+       << "set title " << gnuplot_string("Pressure-enthalpy diagram, " + fluid) << "\n"
+       << "set xlabel 'h [kJ/kg]'\nset ylabel 'p [bar]'\nset logscale y\nset grid\n"
+       << "set key outside right top\nset datafile missing 'NaN'\n"
+       << "plot " << gnuplot_string(dome.string()) << " using 1:2 with lines lw 2 lc rgb 'black' title 'saturation'";
     for (std::size_t i = 0; i < cycles.size(); ++i) {
         char label[64];
         std::snprintf(label, sizeof label, "cycle at t = %g s", times[i]);
-        gp << ", " << quote(cycles[i].string()) << " using 1:2 with linespoints lw 2 pt 7 title " << quote(label);
+        gp << ", " << gnuplot_string(cycles[i].string()) << " using 1:2 with linespoints lw 2 pt 7 title "
+           << gnuplot_string(label);
     }
     gp << "\n";
     gp.close();
-    run_gnuplot(script);
+    run_gnuplot(dir, script);
     return png;
 }
 
@@ -227,7 +237,7 @@ ResultsTable read_results(const fs::path& csv)
 {
     CsvTable csv_table;
     try {
-        csv_table = read_csv(csv);
+        csv_table = read_csv(csv, kResultsFileLimit);
     } catch (const SimulationError& e) {
         throw SimulationError(std::string("plot: ") + e.what());
     }
@@ -252,11 +262,11 @@ std::vector<fs::path> make_plots(const fs::path& run_dir)
     ResultsTable table = read_results(run_dir / "results.csv");
     json spec = json::object();
     if (fs::exists(run_dir / "plots.json")) {
-        std::ifstream in(run_dir / "plots.json");
+        const std::string text = read_bounded_file(run_dir / "plots.json", kModelFileLimit, "plot");
         try {
-            spec = json::parse(in);
+            spec = json::parse(text);
         } catch (const json::exception& e) {
-            throw SimulationError("plot: " + (run_dir / "plots.json").string() + ": " + e.what());
+            throw SimulationError("plot: " + (run_dir / "plots.json").string() + ": " + json_reason(e));
         }
         std::vector<std::string> logged(table.names.begin() + 1, table.names.end());
         validate_plot_spec(spec, logged, (run_dir / "plots.json").string());

@@ -122,9 +122,22 @@ WorkingDirectory::~WorkingDirectory()
 
 void write_json_file(const fs::path& file, const nlohmann::json& value)
 {
-    std::ofstream out(file);
-    if (!out) throw SimulationError("cannot write " + file.string());
-    out << value.dump(2) << '\n';
+    // Written beside the file and renamed over it: a reader (or a run
+    // killed meanwhile) sees the old document or the new one, never half of
+    // one. Text that is not UTF-8 is replaced rather than failing the write.
+    const std::string text = value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    fs::path part = file;
+    part += ".part";
+    {
+        std::ofstream out(part, std::ios::trunc);
+        if (!out) throw SimulationError("cannot write " + part.string());
+        out << text;
+        out.flush();
+        if (!out) throw SimulationError("cannot write " + part.string());
+    }
+    std::error_code ec;
+    fs::rename(part, file, ec);
+    if (ec) throw SimulationError("cannot replace " + file.string() + ": " + ec.message());
 }
 
 }  // namespace cyclesim

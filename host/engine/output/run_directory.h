@@ -69,6 +69,7 @@ private:
     std::filesystem::path previous_;
 };
 
+// Replaces `file` atomically (written to file.part, then renamed).
 void write_json_file(const std::filesystem::path& file, const nlohmann::json& value);
 
 }  // namespace cyclesim

@@ -1,7 +1,10 @@
 #include "run_model.h"
 
 #include "errors.h"
+#include "number_text.h"
 #include "run_directory.h"
+#include "run_directory_guard.h"
+#include "utf8_text.h"
 
 extern "C" {
 #include "sfun_runtime.h"
@@ -44,6 +47,12 @@ public:
 
     void on_log(double t, const std::vector<double>& values) override
     {
+        // The model check bounds the rows of a fixed output interval; a run
+        // that logs every major step is bounded here.
+        if (++rows_ > kMaxOutputRows)
+            throw SimulationError("results.csv reached " + std::to_string(kMaxOutputRows) +
+                                  " rows at t = " + number_text(t) +
+                                  ": set solver.output_interval so that fewer rows are logged");
         results_.write(t, values);
         last_row_ = values;
     }
@@ -83,6 +92,7 @@ private:
     bool shown_ = false;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now(), last_shown_;
     std::vector<double> last_row_;
+    long rows_ = 0;
 };
 
 nlohmann::json statistics_json(const RunStatistics& s)
@@ -123,17 +133,40 @@ RunOutcome run_model(const RunOptions& options)
 
     const auto wall_start = std::chrono::steady_clock::now();
     std::filesystem::path dir = options.run_dir ? *options.run_dir : std::filesystem::path("out") / spec.name;
+    // Texts that go into summary.json are made valid UTF-8 now, so that the
+    // report at the end cannot fail on them.
+    const std::string model_file = escape_invalid_utf8(std::filesystem::absolute(spec.file).string());
+    const std::string model_name = escape_invalid_utf8(spec.name);
     try {
         dir = std::filesystem::absolute(dir);
+        claim_run_directory(dir);
+    } catch (const std::exception& e) {
+        outcome.message = e.what();
+        return outcome;
+    }
+    try {
         auto notes = prepare_run_directory(dir, options.props ? *options.props : default_property_library());
         outcome.run_dir = dir;
+        const SolverSpec& sv = spec.solver;
+        nlohmann::json summary;
+        summary["model"] = model_name;
+        summary["model_file"] = model_file;
+        summary["status"] = "running";
+        summary["start_time"] = sv.start_time;
+        summary["stop_time"] = sv.stop_time;
+        summary["method"] = sv.method == Method::BDF ? "BDF" : "Adams";
+        summary["rtol"] = sv.rtol;
+        summary["atol"] = sv.atol;
+        // A run that is killed leaves this behind: it says the run never
+        // finished.
+        write_json_file(dir / "summary.json", summary);
+
         RunLog log(dir / "run.log");
-        log.line("model " + spec.name + " (" + std::filesystem::absolute(spec.file).string() + ")");
+        log.line("model " + spec.name + " (" + model_file + ")");
         for (const auto& s : options.sets) log.line("--set " + s);
         for (const auto& w : spec.warnings) log.line("warning: " + w);
         for (const auto& n : notes) log.line(n);
         for (const auto& l : sim->loops()) log.line(l);
-        const SolverSpec& sv = spec.solver;
         char line[256];
         std::snprintf(line, sizeof line, "solver %s, rtol %g, atol %g, t = %g .. %g, max step %g, output interval %g",
                       sv.method == Method::BDF ? "BDF" : "Adams", sv.rtol, sv.atol, sv.start_time, sv.stop_time,
@@ -142,10 +175,9 @@ RunOutcome run_model(const RunOptions& options)
 
         ResultsWriter results(dir / "results.csv", sim->log_names(), sim->log_units());
         // What `cyclesim plot` should draw travels with the results.
-        if (!spec.plots.is_null())
-            write_json_file(dir / "plots.json", spec.plots);
-        else
-            std::filesystem::remove(dir / "plots.json");
+        // Without a plots section: an empty one (one plot per unit), so that
+        // a previous run's section is replaced, not deleted.
+        write_json_file(dir / "plots.json", spec.plots.is_null() ? nlohmann::json::object() : spec.plots);
         RunRecorder recorder(results, dir, sv, options.progress);
         PrintTarget target{&log, options.echo_prints};
         try {
@@ -170,19 +202,11 @@ RunOutcome run_model(const RunOptions& options)
                       st.nonlinear_convergence_failures, st.jacobian_evaluations, st.restarts, st.loop_solves,
                       st.loop_iterations, st.loop_residual_evaluations, wall);
         log.line(line);
-        log.line(outcome.ok ? "completed at t = " + std::to_string(outcome.final_time) : "error: " + outcome.message);
+        log.line(outcome.ok ? "completed at t = " + number_text(outcome.final_time) : "error: " + outcome.message);
 
-        nlohmann::json summary;
-        summary["model"] = spec.name;
-        summary["model_file"] = std::filesystem::absolute(spec.file).string();
         summary["status"] = outcome.ok ? "completed" : "failed";
-        if (!outcome.ok) summary["message"] = outcome.message;
-        summary["start_time"] = sv.start_time;
-        summary["stop_time"] = sv.stop_time;
+        if (!outcome.ok) summary["message"] = escape_invalid_utf8(outcome.message);
         summary["final_time"] = outcome.final_time;
-        summary["method"] = sv.method == Method::BDF ? "BDF" : "Adams";
-        summary["rtol"] = sv.rtol;
-        summary["atol"] = sv.atol;
         summary["wall_time_s"] = wall;
         summary["statistics"] = statistics_json(st);
         summary["steps"] = st.major_steps;

@@ -47,8 +47,9 @@ std::vector<std::string> split_csv_line(const std::string& line)
     return cells;
 }
 
-CsvTable read_csv(const std::filesystem::path& file)
+CsvTable read_csv(const std::filesystem::path& file, std::uintmax_t size_limit)
 {
+    check_readable_file(file, size_limit, "");
     std::ifstream in(file);
     if (!in) throw SimulationError("cannot read " + file.string());
     CsvTable table;

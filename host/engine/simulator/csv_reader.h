@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "bounded_file.h"
+
 namespace cyclesim {
 
 struct CsvTable {
@@ -29,7 +31,9 @@ struct CsvTable {
 std::vector<std::string> split_csv_line(const std::string& line);
 
 // Throws SimulationError "<file> line N: ..." when the file cannot be read
-// or a line after the first row of numbers is not a row of numbers.
-CsvTable read_csv(const std::filesystem::path& file);
+// or a line after the first row of numbers is not a row of numbers. Only a
+// regular file of at most `size_limit` bytes is read: a FIFO or a device
+// (/dev/zero) would block or never end.
+CsvTable read_csv(const std::filesystem::path& file, std::uintmax_t size_limit = kTableFileLimit);
 
 }  // namespace cyclesim

@@ -3,7 +3,10 @@
 #include "builtin_blocks.h"
 #include "plot_spec.h"
 
+#include "bounded_file.h"
 #include "errors.h"
+#include "json_messages.h"
+#include "number_text.h"
 
 #include <cmath>
 #include <fstream>
@@ -231,7 +234,7 @@ void parse_solver(const json& doc, ModelSpec& model, const std::string& file)
     auto it = doc.find("solver");
     if (it == doc.end()) {
         model.warnings.push_back(file + ": no \"solver\" settings: defaults used (stop_time " +
-                                 std::to_string(model.solver.stop_time) + ")");
+                                 number_text(model.solver.stop_time) + ")");
         return;
     }
     const std::string where = file + ": solver";
@@ -297,6 +300,16 @@ void apply_override(json& document, const std::string& assignment, const std::st
         value = json::parse(text);
     } catch (const json::parse_error&) {
         value = text;  // plain text, e.g. a fluid name
+    } catch (const json::exception& e) {
+        fail(where, "VALUE " + json_reason(e));  // e.g. a number beyond the range of a double
+    }
+    if (value.is_string()) {
+        // "NaN", "inf", "-Infinity": meant as numbers, but no setting takes a
+        // non-finite one; say so here rather than blame the model file.
+        char* end = nullptr;
+        const double x = std::strtod(text.c_str(), &end);
+        if (!text.empty() && end && *end == '\0' && !std::isfinite(x))
+            fail(where, "VALUE must be a finite number, got \"" + text + "\"");
     }
     if (!document.is_object() || !document.contains("blocks") || !document["blocks"].is_array())
         fail(where, file + " has no blocks array");
@@ -344,6 +357,11 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
     model.name = doc.contains("name") ? require_string(doc, "name", file) : file_path.stem().string();
     if (model.name.find('/') != std::string::npos || model.name == "." || model.name == "..")
         fail(file + ": name", "the model name may not hold '/'");
+    // The name is the default run directory: no line breaks or other
+    // control characters in it.
+    for (char c : model.name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            fail(file + ": name", "the model name may not hold control characters");
     parse_blocks(doc, model, file);
     parse_connections(doc, model, file);
     parse_log(doc, model, file);
@@ -360,21 +378,29 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
         model.solver.stop_time = *overrides.stop_time;
     }
     if (!(model.solver.stop_time > model.solver.start_time))
-        fail(file + ": solver", "stop_time (" + std::to_string(model.solver.stop_time) +
-                                    ") must be later than start_time (" +
-                                    std::to_string(model.solver.start_time) + ")");
+        fail(file + ": solver", "stop_time (" + number_text(model.solver.stop_time) +
+                                    ") must be later than start_time (" + number_text(model.solver.start_time) +
+                                    ")");
+    const SolverSpec& sv = model.solver;
+    if (sv.output_interval > 0) {
+        const double rows = std::floor((sv.stop_time - sv.start_time) / sv.output_interval) + 1.0;
+        if (!(rows <= static_cast<double>(kMaxOutputRows)))
+            fail(file + ": solver", "output_interval " + number_text(sv.output_interval) + " from start_time " +
+                                        number_text(sv.start_time) + " to stop_time " + number_text(sv.stop_time) +
+                                        " gives " + number_text(rows) + " rows of results; at most " +
+                                        std::to_string(kMaxOutputRows) + " are written");
+    }
     return model;
 }
 
 ModelSpec load_model(const std::filesystem::path& file, const ModelOverrides& overrides)
 {
-    std::ifstream in(file);
-    if (!in) throw SimulationError(file.string() + ": cannot read the model file");
+    const std::string text = read_bounded_file(file, kModelFileLimit, "model file");
     json doc;
     try {
-        doc = json::parse(in, nullptr, true, /*ignore_comments=*/false);
-    } catch (const json::parse_error& e) {
-        throw SimulationError(file.string() + ": invalid JSON: " + e.what());
+        doc = json::parse(text, nullptr, true, /*ignore_comments=*/false);
+    } catch (const json::exception& e) {
+        throw SimulationError(file.string() + ": invalid JSON: " + json_reason(e));
     }
     return parse_model(std::move(doc), file, overrides);
 }

@@ -63,6 +63,11 @@ struct LogSpec {
 
 enum class Method { BDF, Adams };
 
+// Rows of results.csv a run may write: a fixed output interval that would
+// give more is refused when the model is checked, and a run logging every
+// major step stops when it reaches them.
+inline constexpr long kMaxOutputRows = 10'000'000;
+
 struct SolverSpec {
     double start_time = 0.0;
     double stop_time = 10.0;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -131,10 +132,11 @@ TEST_F(CompressorBlock, RefusesUnreadableParametersNamingThem)
 TEST_F(CompressorBlock, UnsolvableOperatingPointStopsTheRunInsteadOfPublishingMinusOne)
 {
     use(testsupport::analytic_library());
-    // Standing compressor: no suction pressure delivers any flow.
-    json standing = analytic_inputs;
-    standing[0][0] = 0.0;
-    const std::string msg = failure(analytic_params, standing);
+    // A flow far beyond what the swept volume can carry at any suction
+    // pressure the search reaches.
+    json too_much = analytic_inputs;
+    too_much[0][2] = 10.0;
+    const std::string msg = failure(analytic_params, too_much);
     EXPECT_NE(msg.find("no suction pressure"), std::string::npos) << msg;
     EXPECT_NE(msg.find("Compressor"), std::string::npos) << msg;
 
@@ -146,6 +148,68 @@ TEST_F(CompressorBlock, UnsolvableOperatingPointStopsTheRunInsteadOfPublishingMi
         EXPECT_NE(failure(analytic_params, in).find("mass flow"), std::string::npos);
         EXPECT_EQ(counting_props_count(), 0);
     }
+}
+
+TEST_F(CompressorBlock, RefusesParametersAndInputsOutsideThePhysicalDomainNamingThem)
+{
+    use(testsupport::analytic_library());
+    const std::vector<std::pair<std::function<void(json&)>, std::string>> params{
+        {[](json& p) { p[0]["a"] = -1.0; }, "field \"a\" (constant term of the power, W) must be a finite number >= 0, got -1"},
+        {[](json& p) { p[0]["b"] = -1.2; }, "field \"b\" (factor on the isentropic power) must be a finite number > 0"},
+        {[](json& p) { p[0]["b"] = 0.0; }, "field \"b\""},
+        {[](json& p) { p[0]["c"] = 2.0; }, "field \"c\" (clearance factor) must lie in [0, 1), got 2"},
+        {[](json& p) { p[0]["c"] = -0.04; }, "field \"c\" (clearance factor) must lie in [0, 1), got -0.04"},
+        {[](json& p) { p[0]["St"] = 0.0; }, "field \"St\" (swept volume per revolution, m3) must be a finite number > 0"},
+        {[](json& p) { p[0]["St"] = -1e-5; }, "field \"St\""},
+        {[](json& p) { p[0]["UA_vsc"] = -1.5; }, "field \"UA_vsc\" (heat-loss conductance, W/K) must be a finite number >= 0"}};
+    for (const auto& [spoil, words] : params) {
+        json p = analytic_params;
+        spoil(p);
+        const std::string msg = failure(p, analytic_inputs);
+        EXPECT_NE(msg.find(words), std::string::npos) << msg;
+        EXPECT_EQ(msg.find("did not converge"), std::string::npos) << msg;
+    }
+    const std::vector<std::tuple<int, double, std::string>> inputs{
+        {0, 0.0, "the speed N (input 0) must be positive, 1/s; got 0 at t = 0"},
+        {0, -50.0, "speed N (input 0)"},
+        {1, -1.2e6, "discharge pressure pdesc (input 1) must be positive"},
+        {3, NAN, "suction enthalpy hasp (input 3) must be finite"},
+        {4, -5.0, "surroundings temperature T_sur (input 4) must be a positive absolute temperature, K; got -5"},
+        {4, NAN, "T_sur (input 4)"}};
+    for (const auto& [element, value, words] : inputs) {
+        json in = analytic_inputs;
+        in[0][element] = std::isnan(value) ? json("NaN") : json(value);
+        counting_props_reset();
+        const std::string msg = failure(analytic_params, in);
+        EXPECT_NE(msg.find(words), std::string::npos) << msg;
+        EXPECT_EQ(counting_props_count(), 0) << "refused before any query";
+    }
+}
+
+TEST_F(CompressorBlock, UnphysicalResultsStopTheRunNamingTheOperatingPoint)
+{
+    use(testsupport::analytic_library());
+    // A trickle of flow: the heat loss per kilogram dwarfs the work and the
+    // discharge would come out far colder than the suction.
+    json in = analytic_inputs;
+    in[0][2] = 1e-6;
+    std::string msg = failure(analytic_params, in);
+    EXPECT_NE(msg.find("no physical compression"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("discharge enthalpy falls below the suction enthalpy"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("flow 1e-06 kg/s"), std::string::npos) << msg;
+
+    // A discharge pressure below the suction pressure the flow needs.
+    in = analytic_inputs;
+    in[0][1] = 2.0e5;
+    msg = failure(analytic_params, in);
+    EXPECT_NE(msg.find("the discharge pressure lies below the suction pressure"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("discharge 200000 Pa"), std::string::npos) << msg;
+
+    // An unknown refrigerant never yields numbers.
+    json p = analytic_params;
+    p[1] = "R999";
+    msg = failure(p, analytic_inputs);
+    EXPECT_NE(msg.find("R999"), std::string::npos) << msg;
 }
 
 TEST_F(CompressorBlock, MatchesReferencePointsWithRealLibrary)

@@ -97,10 +97,42 @@ TEST(Orvane, DialogValuesAreReadAtEveryOutputCall)
     valve.set_parameter(0, dialog_value_from_json(json::parse(R"({"C_eev": 5e-6})"), "p"));
     valve.outputs(0.1, true);
     EXPECT_DOUBLE_EQ(valve.output(0)[0], 2.0 * first);
-    // An unknown refrigerant reaches the library, whose error value makes the flow non-finite.
+    // An unknown refrigerant reaches the library, whose error value is no
+    // density: the call stops instead of publishing an infinite flow.
     valve.set_parameter(1, dialog_value_from_json(json("NoSuchFluid"), "p"));
-    valve.outputs(0.2, true);
-    EXPECT_FALSE(std::isfinite(valve.output(0)[0]));
+    try {
+        valve.outputs(0.2, true);
+        ADD_FAILURE() << "flow " << valve.output(0)[0] << " published for an unknown refrigerant";
+    } catch (const SimulationError& e) {
+        EXPECT_NE(std::string(e.what()).find("no density of \"NoSuchFluid\""), std::string::npos) << e.what();
+    }
+}
+
+TEST(Orvane, RefusesWhatItCannotModel)
+{
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    auto message = [](const json& params, double Av, double pc, double pe, double h) {
+        try {
+            const double m = flow(run_valve(params, Av, pc, pe, h));
+            return "flow " + std::to_string(m);
+        } catch (const SimulationError& e) {
+            return std::string(e.what());
+        }
+    };
+    // A negative flow coefficient would turn the flow around.
+    std::string m = message(json::parse(R"([{"C_eev": -2.5e-6}, "Analytic"])"), 0.4, 1.2e6, 3e5, 1.5e5);
+    EXPECT_NE(m.find("\"C_eev\" (flow coefficient) must be a finite number >= 0, got -2.5e-06"), std::string::npos) << m;
+    // Negative absolute pressures at either side.
+    m = message(kParams, 0.4, 1.2e6, -3e5, 1.5e5);
+    EXPECT_NE(m.find("outlet pressure pe (input 2) is -300000 Pa"), std::string::npos) << m;
+    m = message(kParams, 0.4, -1.0, 0.0, 1.5e5);
+    EXPECT_NE(m.find("inlet pressure pc_out (input 1) is -1 Pa"), std::string::npos) << m;
+    // Unknown refrigerant: the library's HUGE_VAL is no density.
+    m = message(json::parse(R"([{"C_eev": 2.5e-6}, "R999"])"), 0.4, 1.2e6, 3e5, 1.5e5);
+    EXPECT_NE(m.find("no density of \"R999\" at the valve inlet (pc_out = 1.2e+06 Pa"), std::string::npos) << m;
+    // A zero coefficient and a zero outlet pressure are still states it models.
+    EXPECT_EQ(flow(run_valve(json::parse(R"([{"C_eev": 0}, "Analytic"])"), 0.4, 1.2e6, 3e5, 1.5e5)), 0.0);
+    EXPECT_GT(flow(run_valve(kParams, 0.4, 1.2e6, 0.0, 1.5e5)), 0.0);
 }
 
 TEST(Orvane, RefusesParametersItCannotRead)

@@ -2,7 +2,9 @@
 // directories, running cyclesim as a subprocess, reading results.csv.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -62,6 +64,51 @@ inline ProcessResult run_cyclesim(const std::string& args, const fs::path& scrat
     int status = std::system(cmd.c_str());
     ProcessResult r;
     r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(err_file);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    r.err = ss.str();
+    return r;
+}
+
+// Runs cyclesim with an argument vector, no shell in between (arguments
+// may hold any text), in `cwd`; standard output and error go to files in
+// `scratch`. A run that hangs is ended by an alarm after `limit_s` seconds
+// (exit_code -1, signal SIGALRM). `signal` is the signal that ended it, 0 if
+// it exited.
+struct DirectResult {
+    int exit_code = -1;
+    int signal = 0;
+    std::string err;
+};
+
+inline DirectResult run_cyclesim_argv(const std::vector<std::string>& args, const fs::path& cwd,
+                                      const fs::path& scratch, unsigned limit_s = 120)
+{
+    std::vector<std::string> all{testsupport::cyclesim_program().string(), "--blocks",
+                                 testsupport::blocks_dir().string()};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const fs::path err_file = scratch / "stderr.txt", out_file = scratch / "stdout.txt";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+        const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0) ::_exit(126);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::alarm(limit_s);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    DirectResult r;
+    if (WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
     std::ifstream in(err_file);
     std::stringstream ss;
     ss << in.rdbuf();

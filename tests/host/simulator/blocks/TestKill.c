@@ -1,0 +1,55 @@
+/*
+ * TestKill: x = t, and the process is killed (SIGKILL, no clean-up of any
+ * kind) at the first major step at or after T: a run stopped from outside.
+ *
+ * Output 0 (1): x. No inputs. Parameter 0: T [s].
+ */
+#define S_FUNCTION_NAME TestKill
+#define S_FUNCTION_LEVEL 2
+
+#include "simstruc.h"
+
+#include <signal.h>
+
+static void mdlInitializeSizes(SimStruct *S)
+{
+    ssSetNumSFcnParams(S, 1);
+    if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) return;
+    if (!ssSetNumInputPorts(S, 0)) return;
+    if (!ssSetNumOutputPorts(S, 1)) return;
+    ssSetOutputPortWidth(S, 0, 1);
+    ssSetNumContStates(S, 1);
+    ssSetOptions(S, 2);
+}
+
+static void mdlInitializeSampleTimes(SimStruct *S)
+{
+    ssSetSampleTime(S, 0, 0.0);
+    ssSetOffsetTime(S, 0, 0.0);
+}
+
+static void mdlOutputs(SimStruct *S, int_T tid)
+{
+    UNUSED_ARG(tid);
+    if (ssIsMajorTimeStep(S) && ssGetT(S) >= mxGetScalar(ssGetSFcnParam(S, 0))) raise(SIGKILL);
+    ssGetOutputPortRealSignal(S, 0)[0] = ssGetContStates(S)[0];
+}
+
+#define MDL_DERIVATIVES
+#if defined(MDL_DERIVATIVES)
+static void mdlDerivatives(SimStruct *S)
+{
+    ssGetdX(S)[0] = 1.0;
+}
+#endif
+
+static void mdlTerminate(SimStruct *S)
+{
+    UNUSED_ARG(S);
+}
+
+#ifdef MATLAB_MEX_FILE
+#include "simulink.c"
+#else
+#include "cg_sfun.h"
+#endif
