@@ -21,6 +21,7 @@
 #include "solver_compresor.h"
 
 #include <math.h>
+#include <stddef.h>
 
 CPType PropsSI = NULL;
 
