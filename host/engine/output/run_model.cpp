@@ -1,5 +1,6 @@
 #include "run_model.h"
 
+#include "contract_checks.h"
 #include "errors.h"
 #include "number_text.h"
 #include "run_directory.h"
@@ -180,8 +181,17 @@ RunOutcome run_model(const RunOptions& options)
         write_json_file(dir / "plots.json", spec.plots.is_null() ? nlohmann::json::object() : spec.plots);
         RunRecorder recorder(results, dir, sv, options.progress);
         PrintTarget target{&log, options.echo_prints};
+        // A block breaking a rule of the S-function interface is reported in
+        // the run log (and on the console); under --strict it stops the run.
+        ContractPolicy policy;
+        policy.strict = options.strict;
+        policy.sink = [&log, &options](const std::string& text) {
+            log.line("warning: " + text);
+            if (options.echo_prints) std::fprintf(stderr, "warning: %s\n", text.c_str());
+        };
         try {
             ScopedPrintSink sink(&target);
+            ScopedContractPolicy contract(policy);
             WorkingDirectory wd(dir);
             sim->run(recorder);
             outcome.ok = true;
