@@ -17,6 +17,7 @@
 #include "propiedades.h"
 #include "parametros.h"
 #include "errores.h"
+#include "consultas.h"
 
 #include <math.h>
 
@@ -109,8 +110,9 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 
         mxGetString(ssGetSFcnParam(S, 1), refr, 100);
 
-        /* Density of the liquid entering the valve. */
-        ro = PropsSI("D", "P", pc_out, "H", h_c_out, refr);
+        /* Density of the liquid entering the valve; a refused one (HUGE_VAL)
+         * is no density, and stops the block with the query named. */
+        if (!consultar_propiedad(S, PropsSI, &ro, "D", "P", pc_out, "H", h_c_out, refr)) return;
 
         /* Orifice relation: coefficient product, then the root, then their
          * product. A reversed pressure difference gives NaN, which the host

@@ -148,6 +148,24 @@ TEST_F(CompressorBlock, UnsolvableOperatingPointStopsTheRunInsteadOfPublishingMi
     }
 }
 
+TEST_F(CompressorBlock, RefusedPropertyStopsTheRunNamingTheQuery)
+{
+    // The specific heat of the saturated vapour at the discharge pressure,
+    // refused: taken as a number it would make the isentropic discharge the
+    // saturation temperature and publish a plausible discharge enthalpy.
+    use(testsupport::analytic_library());
+    const double pdesc = analytic_inputs[0][1];
+    counting_props_refuse("C", "P", pdesc);
+    std::string message = failure(analytic_params, analytic_inputs);
+    EXPECT_NE(message.find("refused C(P = 1200000, Q = 1) of Analytic"), std::string::npos) << message;
+    // The isentropic enthalpy at the discharge pressure likewise.
+    counting_props_refuse("H", "P", pdesc);
+    message = failure(analytic_params, analytic_inputs);
+    EXPECT_NE(message.find("refused H(P = 1200000, S = "), std::string::npos) << message;
+    counting_props_refuse(nullptr, nullptr, 0.0);
+    EXPECT_NO_THROW(eval(analytic_params, analytic_inputs));
+}
+
 TEST_F(CompressorBlock, MatchesReferencePointsWithRealLibrary)
 {
     const auto file = testsupport::shared_dir() / "reference" / "blocks" / "Compressor.json";

@@ -97,10 +97,9 @@ TEST(Orvane, DialogValuesAreReadAtEveryOutputCall)
     valve.set_parameter(0, dialog_value_from_json(json::parse(R"({"C_eev": 5e-6})"), "p"));
     valve.outputs(0.1, true);
     EXPECT_DOUBLE_EQ(valve.output(0)[0], 2.0 * first);
-    // An unknown refrigerant reaches the library, whose error value makes the flow non-finite.
+    // An unknown refrigerant reaches the library, whose refusal stops the block.
     valve.set_parameter(1, dialog_value_from_json(json("NoSuchFluid"), "p"));
-    valve.outputs(0.2, true);
-    EXPECT_FALSE(std::isfinite(valve.output(0)[0]));
+    EXPECT_THROW(valve.outputs(0.2, true), SimulationError);
 }
 
 TEST(Orvane, RefusesParametersItCannotRead)
@@ -121,6 +120,15 @@ TEST(Orvane, RefusesParametersItCannotRead)
     EXPECT_NE(m.find("empty"), std::string::npos) << m;
     m = error_of(json::parse(R"([{"C_eev": 1e-6}])"));
     EXPECT_NE(m.find("declares 2"), std::string::npos) << m;
+}
+
+TEST(Orvane, RefusedDensityStopsTheRunNamingTheQuery)
+{
+    // A fluid the library does not know: its density comes back as HUGE_VAL,
+    // which is no density (the flow would come out infinite).
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    const std::string m = error_of(json::parse(R"([{"C_eev": 1e-6}, "R999"])"));
+    EXPECT_NE(m.find("refused D(P = 1200000, H = 150000) of R999"), std::string::npos) << m;
 }
 
 TEST(Orvane, BindingFailuresPrintTheTextsAndStop)

@@ -332,12 +332,13 @@ TEST_F(RunTest, RunDirectoryLinksThePropertyLibraryAndFailuresCarryItsMessage)
     const double m = 2e-6 * 0.5 * std::sqrt(2.0 * 1200.0 * (1e6 - 3e5));  // liquid density 1200 kg/m3
     EXPECT_NEAR(res.rows.back()[1], m, 1e-12 * m);
 
-    // A library that knows no fluid: the valve's output is not finite, and the
-    // message ends with what the library said.
+    // A library that knows no fluid: the valve stops on the refused query,
+    // and the message ends with what the library said.
     model["blocks"][1]["params"][1] = "Nothing";
     r = run("bad", model, "--props " + failing.string());
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_NE(r.err.find("block 'valve' (S-function Orvane) output port 0 element 0 is"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("block 'valve' (S-function Orvane) in mdlOutputs at t = 0"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("refused D(P = 1000000, H = 150000) of Nothing"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("property library: no such fluid: Nothing"), std::string::npos) << r.err;
 
     // A link already in the run directory is kept: the run still uses the failing library.
