@@ -168,8 +168,7 @@ TEST_F(CompressorBlock, RefusedPropertyStopsTheRunNamingTheQuery)
 
 TEST_F(CompressorBlock, MatchesReferencePointsWithRealLibrary)
 {
-    const auto file = testsupport::shared_dir() / "reference" / "blocks" / "Compressor.json";
-    if (!testsupport::shared_available() || !std::filesystem::exists(file)) GTEST_SKIP() << "no reference data";
+    const auto file = testsupport::reference_file("blocks/Compressor.json");
     if (!std::filesystem::exists(testsupport::real_library())) GTEST_SKIP() << "real property library not built";
     use(testsupport::real_library());
     const json ref = json::parse(std::ifstream(file));

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -226,4 +227,20 @@ TEST(Orvane, TwoValvesShareOneBindingUntilTheLastTerminates)
     // The second valve still computes after the first one let the library go.
     second->outputs(0.0, true);
     EXPECT_EQ(second->output(0)[0], (2.5e-6 * 0.4) * std::sqrt((1.2e6 - 3e5) * 2.0 * 1200.0));
+}
+
+TEST(Orvane, ReferencePointsWithTheRealLibrary)
+{
+    if (!std::filesystem::exists(testsupport::real_library())) GTEST_SKIP() << "real property library not built";
+    testsupport::ScopedWorkdir wd(testsupport::real_library());
+    std::ifstream in(testsupport::reference_file("blocks/Orvane.json"));
+    ASSERT_TRUE(in) << testsupport::reference_file("blocks/Orvane.json");
+    const json ref = json::parse(in);
+    ASSERT_FALSE(ref["points"].empty());
+    for (const auto& point : ref["points"]) {
+        const auto& u = point["inputs"][0];
+        const double want = point["outputs"][0][0];
+        EXPECT_NEAR(flow(run_valve(point["params"], u[0], u[1], u[2], u[3])), want, 1e-6 * std::fabs(want))
+            << point["inputs"];
+    }
 }
