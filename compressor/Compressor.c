@@ -27,6 +27,7 @@
 #include "propiedades.h"
 #include "parametros.h"
 #include "errores.h"
+#include "consultas.h"
 #include "solver_compresor.h"
 
 #include <math.h>
@@ -232,14 +233,16 @@ static void mdlOutputs(SimStruct *S, int_T tid)
         return;
     }
 
-    /* Isentropic compression to the discharge pressure. */
-    sasp = PropsSI("S", "P", pasp, "H", hasp, refr);
-    hdesc_s = PropsSI("H", "P", pdesc, "S", sasp, refr);
-
-    /* Saturated vapour at the discharge pressure. */
-    Tdesc = PropsSI("T", "P", pdesc, "Q", 1.0, refr);
-    hv_pdesc = PropsSI("H", "P", pdesc, "Q", 1.0, refr);
-    Cpv_pdesc = PropsSI("C", "P", pdesc, "Q", 1.0, refr);
+    /* Isentropic compression to the discharge pressure, then the saturated
+     * vapour there. A refused query stops the block: a refused specific heat
+     * taken as a number would put the isentropic discharge at the saturation
+     * temperature and publish a discharge enthalpy that looks sound. */
+    if (!consultar_propiedad(S, PropsSI, &sasp, "S", "P", pasp, "H", hasp, refr) ||
+        !consultar_propiedad(S, PropsSI, &hdesc_s, "H", "P", pdesc, "S", sasp, refr) ||
+        !consultar_propiedad(S, PropsSI, &Tdesc, "T", "P", pdesc, "Q", 1.0, refr) ||
+        !consultar_propiedad(S, PropsSI, &hv_pdesc, "H", "P", pdesc, "Q", 1.0, refr) ||
+        !consultar_propiedad(S, PropsSI, &Cpv_pdesc, "C", "P", pdesc, "Q", 1.0, refr))
+        return;
 
     /* Isentropic discharge temperature, constant cp above saturation. */
     Tdesc_s = (hdesc_s - hv_pdesc) / Cpv_pdesc + Tdesc;

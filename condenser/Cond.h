@@ -29,6 +29,64 @@ extern "C" {
 
 #define COND_LONGITUD_TEXTO 100
 
+/* Continuous states, in state order (also output port 1). */
+enum {
+    ESTADO_L1 = 0,    /* superheated-zone length fraction */
+    ESTADO_P = 1,     /* mean refrigerant pressure, Pa */
+    ESTADO_H3 = 2,    /* enthalpy at the end of the subcooled zone, J/kg */
+    ESTADO_L3 = 3,    /* subcooled-zone length fraction */
+    ESTADO_GAMMA = 4, /* mean void fraction of the two-phase zone */
+    N_ESTADOS_CONDENSADOR = 5
+};
+
+/* Input port 0 (EntradaU), and the 4-element refrigerant input u of the
+ * model functions. */
+enum { U_MR_IN = 0, U_MR_OUT = 1, U_HR_IN = 2, U_P_IN = 3, N_U_CONDENSADOR = 4 };
+
+/* Input port 1 (EntradaW): the secondary fluid. */
+enum { W_TSEC_IN = 0, W_MSEC = 1, W_PSEC_IN = 2, N_W_CONDENSADOR = 3 };
+
+/* Output port 0, element by element. Elements 0 to 16 are the extended state
+ * as extension_estado_condensador computes it; that function leaves the
+ * outlet pressure in element EXT_P_OUT, which publicar_salida_condensador
+ * moves to SAL_P_OUT when it fills in the length and void fraction used. */
+enum {
+    SAL_HR_OUT = 0,        /* refrigerant outlet enthalpy, J/kg */
+    SAL_TR_OUT = 1,        /* refrigerant outlet temperature, K */
+    SAL_TSC = 2,           /* subcooling, K */
+    SAL_Q_TOTAL = 3,       /* heat rate mR (hR_in - hR_out), W */
+    SAL_TSEC_OUT = 4,      /* secondary-fluid outlet temperature, K */
+    SAL_GAMMATOT = 5,      /* void fraction at half the inlet quality */
+    SAL_TSEC_SALIDA1 = 6,  /* secondary fluid after its first, second and third stage, K */
+    SAL_TSEC_SALIDA2 = 7,
+    SAL_TSEC_SALIDA3 = 8,
+    SAL_H1 = 9,            /* mean enthalpy of zone 1, J/kg */
+    SAL_H3TIL = 10,        /* mean enthalpy of zone 3 (mode 2: saturated liquid at the outlet), J/kg */
+    SAL_L2 = 11,           /* two-phase length fraction */
+    SAL_QR1 = 12,          /* zone heat rates by effectiveness-NTU, W */
+    SAL_QR2 = 13,
+    SAL_QR3 = 14,
+    SAL_QR1_ALT = 15,      /* zone 1 and 2 heat rates from the enthalpy balances, W */
+    SAL_QR2_ALT = 16,
+    SAL_LIBRE = 17,        /* carries no quantity (0) */
+    SAL_L1_C = 18,         /* superheated length used for this evaluation */
+    SAL_GAMMA_C = 19,      /* mean void fraction used */
+    SAL_P_OUT = 20,        /* refrigerant outlet pressure 2 P - P_in, Pa */
+    N_SAL_CONDENSADOR = 21
+};
+#define EXT_P_OUT 18 /* the outlet pressure, where the extended state leaves it */
+
+/* Real work vector (70 slots). */
+enum {
+    RW_ESTADOS = 0,           /* 5: the states seen by the latest output evaluation */
+    RW_SALIDA = 10,           /* N_RW_SALIDA: its port-0 elements 0 to 17 */
+    N_RW_SALIDA = 18,
+    RW_DERIVADAS = 40,        /* 5: the derivatives of the latest derivative evaluation */
+    RW_U_ANTERIOR = 50,       /* 4: refrigerant inputs at the previous update {mR, mR, hR_c_in, P_c_in} */
+    RW_FLAG_CAMBIO_MODO = 60, /* 1 when the mode selection has just reset L3 */
+    N_RWORK_CONDENSADOR = 70
+};
+
 /* Exchanger types, compared as whole texts. */
 #define TIPO_CONTRACORRIENTE "PLATE_1_1_CU_1" /* counterflow, air passes zones 3, 2, 1 in series */
 #define TIPO_FLUJO_CRUZADO "CRO_UNMIX_MIX_1"  /* cross flow, each zone gets its share of the air */
@@ -81,17 +139,24 @@ static inline int modo_entero(double modo)
 }
 
 /* Two-phase correlations. */
-double titulo_vapor_refrigerante(double P, double h, const char *refr, CPType PropsSI, void *lib_handle);
-double Thom(double p, double Q, const char *refr, CPType PropsSI, void *lib_handle);
-double Thom_inversa(double p, double gamma, const char *refr, CPType PropsSI, void *lib_handle);
+double titulo_vapor_refrigerante(double P, double h, const char *fluido, CPType PropsSI, void *lib_handle);
+double Thom(double p, double Q, const char *fluido, CPType PropsSI, void *lib_handle);
+double Thom_inversa(double p, double gamma, const char *fluido, CPType PropsSI, void *lib_handle);
 
 /* Effectiveness-NTU heat rate of one zone, hot stream to cold stream, W. */
 double metodo_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR, double CpR, double Tcaliente,
                   double Tfrio, const char *tipo_int);
 
-/* Extended state (19 elements written: 0-16 and 18). */
+/* Extended state: elements SAL_HR_OUT to SAL_QR2_ALT (0-16) and EXT_P_OUT
+ * (18) written, element 17 untouched. */
 void extension_estado_condensador(double *y_out, double L1_condens, const double *xahora, const double *u,
                                   const double *w, double mode, CPType PropsSI, void *lib_handle);
+
+/* Output port 0 from an extended state in y (N_SAL_CONDENSADOR elements):
+ * the outlet pressure moves from EXT_P_OUT to SAL_P_OUT, SAL_L1_C and
+ * SAL_GAMMA_C take the superheated length and mean void fraction used, and
+ * SAL_LIBRE is 0. */
+void publicar_salida_condensador(double *y, double L1_c, double gamma_c);
 
 /* Superheated-length fit; -1.0 when it fails. */
 double metodo_ajuste_L1_condens(double L1_c_ahora_0, const double *xCont, const double *u_condens, const double *w,

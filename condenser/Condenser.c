@@ -10,7 +10,7 @@
  * Input 1 (3): Tsec_in [K], msec [kg/s], Psec_in [Pa]
  * Output 0 (21): extended state (see extension_estado_condensador.c) with
  *   17 = 0, 18 the superheated length used, 19 the void fraction used,
- *   20 the outlet pressure
+ *   20 the outlet pressure (the SAL_* names of Cond.h)
  * Output 1 (5): the states; output 2 (5): their derivatives; output 3: mode
  * Parameters: 1 geometry record, 2 refrigerant, 3 secondary fluid,
  *   4 starting values and mode, 5 switching constants
@@ -19,7 +19,7 @@
  * the extended state; each derivative evaluation hands it to the model of the
  * current mode; each update lets the mode selection pick the next mode from
  * what the latest output and derivative evaluations recorded in the work
- * vector:
+ * vector (the RW_* regions of Cond.h):
  *   0-4 states seen by the latest output     10-27 its port-0 elements 0-17
  *   40-44 latest derivatives                 50-53 inputs at the previous update
  *   60 mode-change flag (L3 to be reset to Lmin at the next derivative call)
@@ -241,7 +241,7 @@ static int entradas_validas(SimStruct *S, int con_secundario)
 {
     static const char *const nombres[2][4] = {{"mR_in", "mR_out", "hR_c_in", "P_c_in"},
                                               {"Tsec_in", "msec", "Psec_in", NULL}};
-    static const int anchos[2] = {4, 3};
+    static const int anchos[2] = {N_U_CONDENSADOR, N_W_CONDENSADOR};
     int p, k;
 
     for (p = 0; p < (con_secundario ? 2 : 1); ++p) {
@@ -268,8 +268,8 @@ static void diagnostico(int ajuste, double L1, const double *xCont, const double
                         double mode, char *texto, size_t n)
 {
     const double mR = u_condens[0], hR_in = u_condens[1], P_in = u_condens[2];
-    const double Tsec_in = w[0], msec = w[1], Psec_in = w[2];
-    const double P = xCont[1], L3 = xCont[3];
+    const double Tsec_in = w[W_TSEC_IN], msec = w[W_MSEC], Psec_in = w[W_PSEC_IN];
+    const double P = xCont[ESTADO_P], L3 = xCont[ESTADO_L3];
     const int modo = modo_entero(mode);
 
     texto[0] = '\0';
@@ -347,20 +347,20 @@ static void mdlInitializeSizes(SimStruct *S)
 #endif
 
     if (!ssSetNumInputPorts(S, 2)) return;
-    ssSetInputPortWidth(S, 0, 4);
-    ssSetInputPortWidth(S, 1, 3);
+    ssSetInputPortWidth(S, 0, N_U_CONDENSADOR);
+    ssSetInputPortWidth(S, 1, N_W_CONDENSADOR);
     ssSetInputPortDirectFeedThrough(S, 0, 1);
     ssSetInputPortDirectFeedThrough(S, 1, 1);
 
     if (!ssSetNumOutputPorts(S, 4)) return;
-    ssSetOutputPortWidth(S, 0, 21);
-    ssSetOutputPortWidth(S, 1, 5);
-    ssSetOutputPortWidth(S, 2, 5);
+    ssSetOutputPortWidth(S, 0, N_SAL_CONDENSADOR);
+    ssSetOutputPortWidth(S, 1, N_ESTADOS_CONDENSADOR);
+    ssSetOutputPortWidth(S, 2, N_ESTADOS_CONDENSADOR);
     ssSetOutputPortWidth(S, 3, 1);
 
-    ssSetNumRWork(S, 70);
+    ssSetNumRWork(S, N_RWORK_CONDENSADOR);
     ssSetNumPWork(S, 1); /* the property-library reference this block holds */
-    ssSetNumContStates(S, 5);
+    ssSetNumContStates(S, N_ESTADOS_CONDENSADOR);
     ssSetNumDiscStates(S, 1);
     ssSetOptions(S, 2);
     /* One sample time: mdlInitializeSampleTimes sets index 0, and an index
@@ -380,9 +380,9 @@ static void mdlInitializeConditions(SimStruct *S)
 {
     /* Starting values of the extended state that the first update compares
      * when no output has been computed yet, and of the previous inputs. */
-    static const double y_inicial[18] = {250000, 303.15, 0.5, 1200, 323.15, 0.84, 333.15, 328.15, 325.15,
+    static const double y_inicial[N_RW_SALIDA] = {250000, 303.15, 0.5, 1200, 323.15, 0.84, 333.15, 328.15, 325.15,
                                          430000, 425000, 0.6, 300,  700,  3,    300,  700,  0};
-    static const double u_inicial[4] = {0.0056, 0.0056, 430000, 1740000};
+    static const double u_inicial[N_U_CONDENSADOR] = {0.0056, 0.0056, 430000, 1740000};
     real_T *x = ssGetContStates(S);
     real_T *modo = ssGetRealDiscStates(S);
     real_T *rw = ssGetRWork(S);
@@ -398,11 +398,11 @@ static void mdlInitializeConditions(SimStruct *S)
         return;
     }
 
-    x[0] = *CI.Condenser_L1_inicial;
-    x[1] = *CI.Condenser_P_inicial;
-    x[2] = *CI.Condenser_h3_inicial;
-    x[3] = *CI.Condenser_L3_inicial;
-    x[4] = *CI.Condenser_gamma_inicial;
+    x[ESTADO_L1] = *CI.Condenser_L1_inicial;
+    x[ESTADO_P] = *CI.Condenser_P_inicial;
+    x[ESTADO_H3] = *CI.Condenser_h3_inicial;
+    x[ESTADO_L3] = *CI.Condenser_L3_inicial;
+    x[ESTADO_GAMMA] = *CI.Condenser_gamma_inicial;
     modo[0] = *CI.Condenser_mode;
 
     for (p = 0; p < 3; ++p) {
@@ -411,10 +411,10 @@ static void mdlInitializeConditions(SimStruct *S)
     }
     ssGetOutputPortRealSignal(S, 3)[0] = modo[0];
 
-    for (k = 0; k < 5; ++k) rw[k] = x[k];
-    for (k = 0; k < 5; ++k) rw[40 + k] = 0.0;
-    for (k = 0; k < 18; ++k) rw[10 + k] = y_inicial[k];
-    for (k = 0; k < 4; ++k) rw[50 + k] = u_inicial[k];
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) rw[RW_ESTADOS + k] = x[k];
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) rw[RW_DERIVADAS + k] = 0.0;
+    for (k = 0; k < N_RW_SALIDA; ++k) rw[RW_SALIDA + k] = y_inicial[k];
+    for (k = 0; k < N_U_CONDENSADOR; ++k) rw[RW_U_ANTERIOR + k] = u_inicial[k];
 }
 #endif
 
@@ -427,7 +427,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
     real_T *rw = ssGetRWork(S);
     real_T *y1 = ssGetOutputPortRealSignal(S, 0);
     real_T *y2 = ssGetOutputPortRealSignal(S, 1);
-    double y[21];
+    double y[N_SAL_CONDENSADOR];
     double L1_c, gamma_c;
     char causa[400];
     int k;
@@ -436,13 +436,13 @@ static void mdlOutputs(SimStruct *S, int_T tid)
     if (!enlazar_parametros(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
     if (!entradas_validas(S, 1)) return;
 
-    const double mR_in = *uU[0], mR_out = *uU[1], hR_c_in = *uU[2], P_c_in = *uU[3];
+    const double mR_in = *uU[U_MR_IN], mR_out = *uU[U_MR_OUT], hR_c_in = *uU[U_HR_IN], P_c_in = *uU[U_P_IN];
     const double u_condens[3] = {(mR_in + mR_out) / 2.0, hR_c_in, P_c_in};
-    const double w[3] = {*uW[0], *uW[1], *uW[2]};
-    const double L1_c_ahora = xCont[0];
-    const double gamma_c_ahora = xCont[4];
+    const double w[N_W_CONDENSADOR] = {*uW[W_TSEC_IN], *uW[W_MSEC], *uW[W_PSEC_IN]};
+    const double L1_c_ahora = xCont[ESTADO_L1];
+    const double gamma_c_ahora = xCont[ESTADO_GAMMA];
 
-    for (k = 0; k < 21; ++k) y[k] = 0.0;
+    for (k = 0; k < N_SAL_CONDENSADOR; ++k) y[k] = 0.0;
 
     if (modo_entero(mode_condens) == 1) {
         /* The fit starts from the superheated length of the state, which is
@@ -458,7 +458,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
             fijar_error(S,
                         "%s: the superheated-length fit failed at t = %g (no convergence from L1 = %g at P = %g Pa, "
                         "P_in = %g Pa, h_in = %g J/kg, mR = %g kg/s, Tsec_in = %g K)%s",
-                        ssGetPath(S), ssGetT(S), L1_inicio, xCont[1], P_c_in, hR_c_in, u_condens[0], w[0], causa);
+                        ssGetPath(S), ssGetT(S), L1_inicio, xCont[ESTADO_P], P_c_in, hR_c_in, u_condens[0], w[0], causa);
             return;
         }
         if (!(L1_c > 0.0 && L1_c < 1.0)) {
@@ -466,40 +466,37 @@ static void mdlOutputs(SimStruct *S, int_T tid)
             fijar_error(S,
                         "%s: the superheated-length fit gave L1 = %g at t = %g, outside the tube (0..1) (P = %g Pa, "
                         "P_in = %g Pa, h_in = %g J/kg, mR = %g kg/s, Tsec_in = %g K)%s",
-                        ssGetPath(S), L1_c, ssGetT(S), xCont[1], P_c_in, hR_c_in, u_condens[0], w[0], causa);
+                        ssGetPath(S), L1_c, ssGetT(S), xCont[ESTADO_P], P_c_in, hR_c_in, u_condens[0], w[0], causa);
             return;
         }
         evaluacion_L1_condens(y, L1_c, xCont, u_condens, w, &mode_condens, PropsSI, lib_handle);
-        gamma_c = y[5];
+        gamma_c = y[SAL_GAMMATOT];
     } else {
         evaluacion_L1_condens(y, L1_c_ahora, xCont, u_condens, w, &mode_condens, PropsSI, lib_handle);
         L1_c = L1_c_ahora;
         gamma_c = gamma_c_ahora;
     }
 
-    y[20] = y[18];
-    y[18] = L1_c;
-    y[19] = gamma_c;
-    y[17] = 0.0; /* carries no quantity */
+    publicar_salida_condensador(y, L1_c, gamma_c);
 
     /* The derivative evaluation reads this port back: a refused property
      * query inside the extended state stops the run here, with its cause. */
-    for (k = 0; k < 21; ++k) {
+    for (k = 0; k < N_SAL_CONDENSADOR; ++k) {
         if (!isfinite(y[k])) {
             diagnostico(0, L1_c, xCont, u_condens, w, mode_condens, causa, sizeof causa);
             fijar_error(S,
                         "%s: element %d of the extended state (output port 0) is %g at t = %g (mode %d, L1 = %g, "
                         "P = %g Pa, h3 = %g J/kg, L3 = %g, gamma = %g)%s",
-                        ssGetPath(S), k, y[k], ssGetT(S), modo_entero(mode_condens), L1_c, xCont[1], xCont[2],
-                        xCont[3], gamma_c, causa);
+                        ssGetPath(S), k, y[k], ssGetT(S), modo_entero(mode_condens), L1_c, xCont[ESTADO_P],
+                        xCont[ESTADO_H3], xCont[ESTADO_L3], gamma_c, causa);
             return;
         }
     }
 
-    for (k = 0; k < 21; ++k) y1[k] = y[k];
-    for (k = 0; k < 5; ++k) y2[k] = xCont[k];
-    for (k = 0; k < 5; ++k) rw[k] = xCont[k];
-    for (k = 0; k < 18; ++k) rw[10 + k] = y[k];
+    for (k = 0; k < N_SAL_CONDENSADOR; ++k) y1[k] = y[k];
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) y2[k] = xCont[k];
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) rw[RW_ESTADOS + k] = xCont[k];
+    for (k = 0; k < N_RW_SALIDA; ++k) rw[RW_SALIDA + k] = y[k];
 }
 
 #define MDL_DERIVATIVES
@@ -513,35 +510,35 @@ static void mdlDerivatives(SimStruct *S)
     const real_T mode_condens = ssGetRealDiscStates(S)[0];
     const real_T *y1 = ssGetOutputPortRealSignal(S, 0);
     real_T *y3 = ssGetOutputPortRealSignal(S, 2);
-    double xdot[5], x[5];
+    double xdot[N_ESTADOS_CONDENSADOR], x[N_ESTADOS_CONDENSADOR];
     int k;
 
     if (!enlazar_parametros(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
     if (!entradas_validas(S, 0)) return;
 
     const double Lmin = *Param_sim.Lmin;
-    const double u_condens[4] = {*uU[0], *uU[1], *uU[2], *uU[3]};
+    const double u_condens[N_U_CONDENSADOR] = {*uU[U_MR_IN], *uU[U_MR_OUT], *uU[U_HR_IN], *uU[U_P_IN]};
 
     /* A switch back to three zones starts the subcooled zone at Lmin; and a
      * subcooled zone never enters the balances with no length at all. The
      * derivatives are those of the lifted state, worked out on a copy: this
      * callback also runs in the solver's minor steps, where a continuous
      * state must not change. mdlUpdate lifts the state itself. */
-    for (k = 0; k < 5; ++k) x[k] = xCont[k];
-    if (rw[60] == 1.0) {
-        rw[60] = 0.0;
-        x[3] = Lmin;
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) x[k] = xCont[k];
+    if (rw[RW_FLAG_CAMBIO_MODO] == 1.0) {
+        rw[RW_FLAG_CAMBIO_MODO] = 0.0;
+        x[ESTADO_L3] = Lmin;
     }
-    if (x[3] <= 0.0) x[3] = Lmin;
+    if (x[ESTADO_L3] <= 0.0) x[ESTADO_L3] = Lmin;
 
     if (modo_entero(mode_condens) == 1)
         modelo_condensador_modo1(xdot, x, u_condens, y1, PropsSI, lib_handle);
     else
         modelo_condensador_modo2(xdot, x, u_condens, y1, PropsSI, lib_handle);
 
-    for (k = 0; k < 5; ++k) {
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) {
         dx[k] = xdot[k];
-        rw[40 + k] = xdot[k];
+        rw[RW_DERIVADAS + k] = xdot[k];
         y3[k] = xdot[k];
     }
 }
@@ -555,25 +552,26 @@ static void mdlUpdate(SimStruct *S, int_T tid)
     real_T *xCont = ssGetContStates(S);
     real_T *modo = ssGetRealDiscStates(S);
     real_T *rw = ssGetRWork(S);
-    double xahora_aux[5], dx_dt_aux[5], yahora_aux[18], u_condens_ant[4];
-    double flag_cambio_modo_aux, x_antes[5];
+    double xahora_aux[N_ESTADOS_CONDENSADOR], dx_dt_aux[N_ESTADOS_CONDENSADOR], yahora_aux[N_RW_SALIDA],
+        u_condens_ant[N_U_CONDENSADOR];
+    double flag_cambio_modo_aux, x_antes[N_ESTADOS_CONDENSADOR];
     int k;
     UNUSED_ARG(tid);
 
     if (!enlazar_parametros(S) || !libreria_enlazada(S)) return;
-    for (k = 0; k < 5; ++k) x_antes[k] = xCont[k];
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) x_antes[k] = xCont[k];
 
-    for (k = 0; k < 5; ++k) xahora_aux[k] = rw[k];
-    for (k = 0; k < 5; ++k) dx_dt_aux[k] = rw[40 + k];
-    for (k = 0; k < 18; ++k) yahora_aux[k] = rw[10 + k];
-    for (k = 0; k < 4; ++k) u_condens_ant[k] = rw[50 + k];
-    flag_cambio_modo_aux = rw[60];
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) xahora_aux[k] = rw[RW_ESTADOS + k];
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) dx_dt_aux[k] = rw[RW_DERIVADAS + k];
+    for (k = 0; k < N_RW_SALIDA; ++k) yahora_aux[k] = rw[RW_SALIDA + k];
+    for (k = 0; k < N_U_CONDENSADOR; ++k) u_condens_ant[k] = rw[RW_U_ANTERIOR + k];
+    flag_cambio_modo_aux = rw[RW_FLAG_CAMBIO_MODO];
 
     const double modesig = seleccion_modo_condensador(xahora_aux, dx_dt_aux, xCont, u_condens_ant, yahora_aux,
                                                       modo[0], &flag_cambio_modo_aux, PropsSI, lib_handle);
     modo[0] = modesig;
     ssGetOutputPortRealSignal(S, 3)[0] = modesig;
-    rw[60] = flag_cambio_modo_aux;
+    rw[RW_FLAG_CAMBIO_MODO] = flag_cambio_modo_aux;
 
     /* The subcooled length the derivatives will work with, applied to the
      * state here, in a major step: Lmin after a switch back to three zones,
@@ -581,10 +579,10 @@ static void mdlUpdate(SimStruct *S, int_T tid)
      * jump the solver must know of, or it may carry on from its own copy. */
     {
         const double Lmin = *Param_sim.Lmin;
-        if (rw[60] == 1.0) xCont[3] = Lmin;
-        if (xCont[3] <= 0.0) xCont[3] = Lmin;
+        if (rw[RW_FLAG_CAMBIO_MODO] == 1.0) xCont[ESTADO_L3] = Lmin;
+        if (xCont[ESTADO_L3] <= 0.0) xCont[ESTADO_L3] = Lmin;
     }
-    for (k = 0; k < 5; ++k) {
+    for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) {
         if (xCont[k] != x_antes[k]) {
             ssSetSolverNeedsReset(S);
             break;
@@ -592,11 +590,11 @@ static void mdlUpdate(SimStruct *S, int_T tid)
     }
 
     {
-        const double mR = (*uU[0] + *uU[1]) / 2.0;
-        rw[50] = mR;
-        rw[51] = mR;
-        rw[52] = *uU[2];
-        rw[53] = *uU[3];
+        const double mR = (*uU[U_MR_IN] + *uU[U_MR_OUT]) / 2.0;
+        rw[RW_U_ANTERIOR + U_MR_IN] = mR;
+        rw[RW_U_ANTERIOR + U_MR_OUT] = mR;
+        rw[RW_U_ANTERIOR + U_HR_IN] = *uU[U_HR_IN];
+        rw[RW_U_ANTERIOR + U_P_IN] = *uU[U_P_IN];
     }
 }
 #endif

@@ -9,13 +9,13 @@
 
 #include <math.h>
 
-double Thom_inversa(double p, double gamma, const char *refr, CPType PropsSI, void *lib_handle)
+double Thom_inversa(double p, double gamma, const char *fluido, CPType PropsSI, void *lib_handle)
 {
     const double a0 = 1.0, a1 = 1.0, a2 = 0.89, a3 = 0.18;
-    const double rhof = PropsSI("D", "P", p, "Q", 0, refr);
-    const double rhog = PropsSI("D", "P", p, "Q", 1, refr);
-    const double vf = PropsSI("V", "P", p, "Q", 0, refr);
-    const double vg = PropsSI("V", "P", p, "Q", 1, refr);
+    const double rhof = PropsSI("D", "P", p, "Q", 0, fluido);
+    const double rhog = PropsSI("D", "P", p, "Q", 1, fluido);
+    const double vf = PropsSI("V", "P", p, "Q", 0, fluido);
+    const double vg = PropsSI("V", "P", p, "Q", 1, fluido);
     (void)lib_handle;
 
     const double D = ((gamma * a0) * pow(rhog / rhof, a2)) * pow(vf / vg, a3);

@@ -17,8 +17,9 @@
 void evaluacion_propiedades_condensador_modo1(double *propiedades_modo1, const double *xCont, const double *u,
                                               const double *y_condens, CPType PropsSI, void *lib_handle)
 {
-    const double L1 = xCont[0], P = xCont[1], h3 = xCont[2], L3 = xCont[3], gamma = xCont[4];
-    const double hR_IN = u[2], P_IN = u[3];
+    const double L1 = xCont[ESTADO_L1], P = xCont[ESTADO_P], h3 = xCont[ESTADO_H3], L3 = xCont[ESTADO_L3],
+                 gamma = xCont[ESTADO_GAMMA];
+    const double hR_IN = u[U_HR_IN], P_IN = u[U_P_IN];
     SaturacionBordes sat;
     double rho2, rho2p, rho2pp, h2, h2p, h2pp;
     (void)y_condens;

@@ -13,8 +13,8 @@
 void evaluacion_propiedades_condensador_modo2(double *propiedades_modo2, const double *xCont, const double *u,
                                               const double *y_condens, CPType PropsSI, void *lib_handle)
 {
-    const double L1 = xCont[0], P = xCont[1], L3 = xCont[3], gamma = xCont[4];
-    const double hR_in = u[2], P_in = u[3];
+    const double L1 = xCont[ESTADO_L1], P = xCont[ESTADO_P], L3 = xCont[ESTADO_L3], gamma = xCont[ESTADO_GAMMA];
+    const double hR_in = u[U_HR_IN], P_in = u[U_P_IN];
     SaturacionBordes sat;
     double rho2, rho2p, rho2pp, h2, h2p, h2pp;
     (void)y_condens;

@@ -10,7 +10,9 @@
  *
  * Counterflow ("PLATE_1_1_CU_1"):
  *   eps = (e^((1-Cr) NTU) - 1) / (e^((1-Cr) NTU) - Cr)
- * which is 0/0 for equal capacity rates.
+ * which is 0/0 for equal capacity rates (Cr = 1); there its limit,
+ *   eps = NTU / (1 + NTU),
+ * holds (the temperature difference is the same all along the exchanger).
  * Cross flow ("CRO_UNMIX_MIX_1"), four-term series form with
  * K = 1 - e^(-NTU Cr/4), B = 1 - K/2:
  *   eps = 1 - 1 / (e^(4K/Cr) B^3 + e^(2K/Cr) B K (1 - 2BK/Cr) + (K^2/4 + B) K/2)
@@ -60,6 +62,8 @@ double metodo_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR,
     if (strcmp(tipo_int, TIPO_CONTRACORRIENTE) == 0) {
         if (Cr == 0.0) {
             epsilon = 1.0 - 1.0 / E(NTU);
+        } else if (Cr == 1.0) {
+            epsilon = NTU / (1.0 + NTU);
         } else {
             const double ex = E((1.0 - Cr) * NTU);
             epsilon = (ex - 1.0) / (ex - Cr);

@@ -29,9 +29,9 @@
 double metodo_ajuste_L1_condens(double L1_c_ahora_0, const double *xCont, const double *u_condens, const double *w,
                                 CPType PropsSI, void *lib_handle)
 {
-    const double P_c_ahora = xCont[1];
+    const double P_c_ahora = xCont[ESTADO_P];
     const double mR = u_condens[0], hR_c_in = u_condens[1], P_c_in = u_condens[2];
-    const double Tsec_in = w[0], msec = w[1], Psec_in = w[2];
+    const double Tsec_in = w[W_TSEC_IN], msec = w[W_MSEC], Psec_in = w[W_PSEC_IN];
     const double alfa = *CondAire.alfa1;
     const double Aint = CondAire.Aintercambio;
     const char *tipo_int = CondAire.tipo_interc;

@@ -32,12 +32,12 @@ void modelo_condensador_modo1(double *xdot, const double *xCont, const double *u
 {
     double propiedades_modo1[16];
     const double V_R = CondAire.V_R;
-    const double P = xCont[1], h3 = xCont[2], L3 = xCont[3];
-    const double L1 = y_condens[18];
+    const double P = xCont[ESTADO_P], h3 = xCont[ESTADO_H3], L3 = xCont[ESTADO_L3];
+    const double L1 = y_condens[SAL_L1_C];
     const double L2 = (1.0 - L1) - L3;
-    const double gamma = y_condens[19];
-    const double mR_IN = u[0], mR_OUT = u[1], hR_IN = u[2];
-    const double xtill[5] = {y_condens[18], P, h3, L3, gamma};
+    const double gamma = y_condens[SAL_GAMMA_C];
+    const double mR_IN = u[U_MR_IN], mR_OUT = u[U_MR_OUT], hR_IN = u[U_HR_IN];
+    const double xtill[N_ESTADOS_CONDENSADOR] = {y_condens[SAL_L1_C], P, h3, L3, gamma};
 
     evaluacion_propiedades_condensador_modo1(propiedades_modo1, xtill, u, y_condens, PropsSI, lib_handle);
     const double hf = propiedades_modo1[0];
@@ -56,10 +56,10 @@ void modelo_condensador_modo1(double *xdot, const double *xCont, const double *u
     const double rho3 = propiedades_modo1[14];
     const double rho3pp = propiedades_modo1[15];
 
-    const double h1 = y_condens[9];
-    const double QR1_ec = -y_condens[12];
-    const double QR2_ec = -y_condens[13];
-    const double QR3_ec = -y_condens[14];
+    const double h1 = y_condens[SAL_H1];
+    const double QR1_ec = -y_condens[SAL_QR1];
+    const double QR2_ec = -y_condens[SAL_QR2];
+    const double QR3_ec = -y_condens[SAL_QR3];
 
     /* Flow from zone 1 into zone 2 (times hg - h1) and from zone 2 into 3. */
     const double flujo_12 = (hR_IN - h1) * mR_IN + QR1_ec;

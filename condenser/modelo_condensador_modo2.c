@@ -22,10 +22,10 @@ void modelo_condensador_modo2(double *xdot, const double *xCont, const double *u
     double propiedades_modo2[12];
     const double V_R = CondAire.V_R;
     const double Kh = *Param_sim.Kh;
-    const double h3 = xCont[2], L3 = xCont[3];
-    const double L1 = y_condens[18];
+    const double h3 = xCont[ESTADO_H3], L3 = xCont[ESTADO_L3];
+    const double L1 = y_condens[SAL_L1_C];
     const double L2 = (1.0 - L1) - L3;
-    const double mR_IN = u[0], mR_OUT = u[1], hR_IN = u[2];
+    const double mR_IN = u[U_MR_IN], mR_OUT = u[U_MR_OUT], hR_IN = u[U_HR_IN];
 
     evaluacion_propiedades_condensador_modo2(propiedades_modo2, xCont, u, y_condens, PropsSI, lib_handle);
     const double hf = propiedades_modo2[0];
@@ -41,10 +41,10 @@ void modelo_condensador_modo2(double *xdot, const double *xCont, const double *u
     const double rho2p = propiedades_modo2[10];
     const double rho2pp = propiedades_modo2[11];
 
-    const double hR_OUT = y_condens[0];
-    const double h1 = y_condens[9];
-    const double QR1_ec = -y_condens[12];
-    const double QR2_ec = -y_condens[13];
+    const double hR_OUT = y_condens[SAL_HR_OUT];
+    const double h1 = y_condens[SAL_H1];
+    const double QR1_ec = -y_condens[SAL_QR1];
+    const double QR2_ec = -y_condens[SAL_QR2];
 
     const double flujo_12 = (hR_IN - h1) * mR_IN + QR1_ec;
 

@@ -27,24 +27,24 @@ double seleccion_modo_condensador(const double *xahora, const double *dx_total, 
 
     switch (modo_entero(modeahora)) {
     case 1: {
-        const double L3 = xahora[3];
-        const double L3dot = dx_total[3];
+        const double L3 = xahora[ESTADO_L3];
+        const double L3dot = dx_total[ESTADO_L3];
         if (Lmin > L3 && L3dot < 0) modesig = 2.0;
         break;
     }
     case 2: {
-        const double P = xahora[1];
-        const double gamma = xahora[4];
-        const double gammadot = dx_total[4];
-        const double hR_in = u[2];
-        const double P_in = u[3];
-        const double L2 = yahora[11];
+        const double P = xahora[ESTADO_P];
+        const double gamma = xahora[ESTADO_GAMMA];
+        const double gammadot = dx_total[ESTADO_GAMMA];
+        const double hR_in = u[U_HR_IN];
+        const double P_in = u[U_P_IN];
+        const double L2 = yahora[SAL_L2];
         const double Qin = titulo_vapor_refrigerante(P_in, hR_in, refr, PropsSI, lib_handle);
         const double gammatot = Thom(P, (0 + Qin) * 0.5, refr, PropsSI, lib_handle);
         const double Lsalto = (gammatot - gamma) * L2;
         if (Lsalto > Lmin_gamma && gammadot < 0) {
-            if (Lmin >= xsig[3]) {
-                xsig[3] = Lmin;
+            if (Lmin >= xsig[ESTADO_L3]) {
+                xsig[ESTADO_L3] = Lmin;
                 *flag_cambio_modo = 1.0;
             }
             modesig = 1.0;

@@ -12,15 +12,15 @@
 
 #include <math.h>
 
-double titulo_vapor_refrigerante(double P, double h, const char *refr, CPType PropsSI, void *lib_handle)
+double titulo_vapor_refrigerante(double P, double h, const char *fluido, CPType PropsSI, void *lib_handle)
 {
     double Q = NAN;
-    const double hf = PropsSI("H", "P", P, "Q", 0, refr);
-    const double hg = PropsSI("H", "P", P, "Q", 1, refr);
+    const double hf = PropsSI("H", "P", P, "Q", 0, fluido);
+    const double hg = PropsSI("H", "P", P, "Q", 1, fluido);
     (void)lib_handle;
 
     if (h >= hg) Q = 1.0;
     if (hf >= h) Q = 0.0;
-    if (hf < h && h < hg) Q = PropsSI("Q", "P", P, "H", h, refr);
+    if (hf < h && h < hg) Q = PropsSI("Q", "P", P, "H", h, fluido);
     return Q;
 }

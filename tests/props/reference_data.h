@@ -15,8 +15,14 @@ struct ReferenceRow {
     double value1 = 0.0, value2 = 0.0, result = 0.0;
 };
 
+// The full tables in ../shared when present (or $CYCLESIM_SHARED_DIR, empty
+// for none), else the compact subset the repository carries in tests/data.
 inline std::filesystem::path reference_dir() {
-    return std::filesystem::path(CYCLESIM_SHARED_DIR) / "reference" / "props";
+    const char* env = std::getenv("CYCLESIM_SHARED_DIR");
+    const std::filesystem::path shared = env ? env : CYCLESIM_SHARED_DIR;
+    if (!shared.empty() && std::filesystem::is_directory(shared / "reference" / "props"))
+        return shared / "reference" / "props";
+    return std::filesystem::path(CYCLESIM_SOURCE_DIR) / "tests" / "data" / "reference" / "props";
 }
 
 // Empty when the file is absent.
@@ -25,9 +31,13 @@ inline std::vector<ReferenceRow> read_reference(const std::string& file) {
     std::ifstream in(reference_dir() / file);
     if (!in) return rows;
     std::string line;
-    std::getline(in, line);  // header
+    bool header = true;
     while (std::getline(in, line)) {
-        if (line.empty()) continue;
+        if (line.empty() || line[0] == '#') continue;  // the subset's provenance line
+        if (header) {
+            header = false;
+            continue;
+        }
         std::vector<std::string> f;
         std::stringstream ss(line);
         std::string cell;

@@ -24,7 +24,7 @@ double tolerance_for(const std::string& output, double reference) {
 TEST(Brine, MatchesReferenceTable) {
     const std::filesystem::path csv = std::filesystem::path("reference") / "props" / "INCOMP_MEG-30.csv";
     if (!shared_file_exists(csv)) GTEST_SKIP() << "reference data not present";
-    const auto rows = read_reference_csv(shared_dir() / csv);
+    const auto rows = read_reference_csv(located(csv));
     ASSERT_GE(rows.size(), 300u);
     int checked = 0;
     for (const CsvRow& r : rows) {
@@ -40,7 +40,7 @@ TEST(Brine, RefusedQueriesOfReferenceAreRefused) {
     const std::filesystem::path csv = std::filesystem::path("reference") / "props" / "bad_queries.csv";
     if (!shared_file_exists(csv)) GTEST_SKIP() << "reference data not present";
     int n = 0;
-    for (const CsvRow& r : read_reference_csv(shared_dir() / csv)) {
+    for (const CsvRow& r : read_reference_csv(located(csv))) {
         if (r.fluid.rfind("INCOMP::", 0) != 0) continue;
         EXPECT_THROW(inc::brine_props_si(r.output, r.name1, r.v1(), r.name2, r.v2(), r.fluid),
                      fluidprops::PropertyError)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -17,15 +18,27 @@
 #ifndef CYCLESIM_SHARED_DIR
 #define CYCLESIM_SHARED_DIR ""
 #endif
+#ifndef CYCLESIM_SOURCE_DIR
+#define CYCLESIM_SOURCE_DIR ""
+#endif
 
 namespace transport_test {
 
-inline std::filesystem::path shared_dir() { return std::filesystem::path(CYCLESIM_SHARED_DIR); }
-
-inline bool shared_file_exists(const std::filesystem::path& rel) {
-    const std::string base = CYCLESIM_SHARED_DIR;
-    return !base.empty() && std::filesystem::exists(shared_dir() / rel);
+// The team's data folder (../shared; $CYCLESIM_SHARED_DIR stands in for it
+// when set, empty for none).
+inline std::filesystem::path shared_dir() {
+    const char* env = std::getenv("CYCLESIM_SHARED_DIR");
+    return std::filesystem::path(env ? env : CYCLESIM_SHARED_DIR);
 }
+
+// A file of the data folder by its relative path; reference values missing
+// there come from the compact subset the repository carries in tests/data.
+inline std::filesystem::path located(const std::filesystem::path& rel) {
+    if (!shared_dir().empty() && std::filesystem::exists(shared_dir() / rel)) return shared_dir() / rel;
+    return std::filesystem::path(CYCLESIM_SOURCE_DIR) / "tests" / "data" / rel;
+}
+
+inline bool shared_file_exists(const std::filesystem::path& rel) { return std::filesystem::exists(located(rel)); }
 
 struct CsvRow {
     std::string output, name1, value1, name2, value2, fluid;
@@ -40,9 +53,13 @@ inline std::vector<CsvRow> read_reference_csv(const std::filesystem::path& path)
     if (!in) throw std::runtime_error("cannot open " + path.string());
     std::vector<CsvRow> rows;
     std::string line;
-    std::getline(in, line);  // header
+    bool header = true;
     while (std::getline(in, line)) {
-        if (line.empty()) continue;
+        if (line.empty() || line[0] == '#') continue;  // the subset's provenance line
+        if (header) {
+            header = false;
+            continue;
+        }
         std::vector<std::string> f;
         std::stringstream ss(line);
         std::string cell;

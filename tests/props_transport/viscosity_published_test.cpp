@@ -69,7 +69,7 @@ TEST(WaterViscosity, RejectsMechanicallyUnstableStates) {
 TEST(WaterViscosity, IapwsTable5NearCritical) {
     const std::filesystem::path json = std::filesystem::path("fluids") / "Water.json";
     if (!shared_file_exists(json)) GTEST_SKIP() << "fluid definition not present";
-    const JsonResidualEos eos(shared_dir() / json);
+    const JsonResidualEos eos(located(json));
     struct Point { double rho, mu; };
     const Point points[] = {{122.0, 25.520677}, {222.0, 31.337589}, {272.0, 36.228143},
                             {322.0, 42.961579}, {372.0, 45.688204}, {422.0, 49.436256}};

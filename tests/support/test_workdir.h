@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -16,8 +17,23 @@ inline std::filesystem::path blocks_dir() { return build_dir() / "blocks"; }
 inline std::filesystem::path analytic_library() { return build_dir() / "testlib" / "libanalyticprops.so"; }
 inline std::filesystem::path no_entry_library() { return build_dir() / "testlib" / "libnoentry.so"; }
 inline std::filesystem::path real_library() { return build_dir() / "lib" / "libfluidprops.so"; }
-inline std::filesystem::path shared_dir() { return CYCLESIM_SHARED_DIR; }
-inline bool shared_available() { return std::filesystem::is_directory(shared_dir() / "reference"); }
+// The team's data folder (../shared). $CYCLESIM_SHARED_DIR, when set, stands
+// in for it (empty: none), so that the tests can be run as in a clone
+// without it.
+inline std::filesystem::path shared_dir()
+{
+    if (const char* env = std::getenv("CYCLESIM_SHARED_DIR")) return env;
+    return CYCLESIM_SHARED_DIR;
+}
+inline bool shared_available() { return !shared_dir().empty() && std::filesystem::is_directory(shared_dir() / "reference"); }
+// A reference file by its path under reference/ ("blocks/Condenser.json",
+// "props/R134a.csv"): the full set in ../shared when present, else the
+// compact subset the repository carries (tests/data/make_reference_subset.py).
+inline std::filesystem::path reference_file(const std::string& relative)
+{
+    if (shared_available()) return shared_dir() / "reference" / relative;
+    return std::filesystem::path(CYCLESIM_SOURCE_DIR) / "tests" / "data" / "reference" / relative;
+}
 inline std::filesystem::path cyclesim_program() { return build_dir() / "bin" / "cyclesim"; }
 
 // Creates a fresh directory, links Tarvex_files/libCoolProp.so to `library`

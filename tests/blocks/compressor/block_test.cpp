@@ -213,10 +213,27 @@ TEST_F(CompressorBlock, UnphysicalResultsStopTheRunNamingTheOperatingPoint)
     EXPECT_NE(msg.find("R999"), std::string::npos) << msg;
 }
 
+TEST_F(CompressorBlock, RefusedPropertyStopsTheRunNamingTheQuery)
+{
+    // The specific heat of the saturated vapour at the discharge pressure,
+    // refused: taken as a number it would make the isentropic discharge the
+    // saturation temperature and publish a plausible discharge enthalpy.
+    use(testsupport::analytic_library());
+    const double pdesc = analytic_inputs[0][1];
+    counting_props_refuse("C", "P", pdesc);
+    std::string message = failure(analytic_params, analytic_inputs);
+    EXPECT_NE(message.find("refused C(P = 1200000, Q = 1) of Analytic"), std::string::npos) << message;
+    // The isentropic enthalpy at the discharge pressure likewise.
+    counting_props_refuse("H", "P", pdesc);
+    message = failure(analytic_params, analytic_inputs);
+    EXPECT_NE(message.find("refused H(P = 1200000, S = "), std::string::npos) << message;
+    counting_props_refuse(nullptr, nullptr, 0.0);
+    EXPECT_NO_THROW(eval(analytic_params, analytic_inputs));
+}
+
 TEST_F(CompressorBlock, MatchesReferencePointsWithRealLibrary)
 {
-    const auto file = testsupport::shared_dir() / "reference" / "blocks" / "Compressor.json";
-    if (!testsupport::shared_available() || !std::filesystem::exists(file)) GTEST_SKIP() << "no reference data";
+    const auto file = testsupport::reference_file("blocks/Compressor.json");
     if (!std::filesystem::exists(testsupport::real_library())) GTEST_SKIP() << "real property library not built";
     use(testsupport::real_library());
     const json ref = json::parse(std::ifstream(file));

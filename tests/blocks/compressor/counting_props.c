@@ -3,12 +3,15 @@
 #include <dlfcn.h>
 #include <math.h>
 #include <stddef.h>
+#include <string.h>
 
 typedef double (*entry_type)(const char *, const char *, double, const char *, double, const char *);
 
 static void *target = NULL;
 static entry_type entry = NULL;
 static long count = 0;
+static const char *refused_output = NULL, *refused_name1 = NULL;
+static double refused_value1 = 0.0;
 
 int counting_props_use(const char *path)
 {
@@ -16,7 +19,15 @@ int counting_props_use(const char *path)
     target = dlopen(path, RTLD_LAZY | RTLD_LOCAL);
     entry = target ? (entry_type)dlsym(target, "PropsSI") : NULL;
     count = 0;
+    refused_output = NULL;
     return entry != NULL;
+}
+
+void counting_props_refuse(const char *output, const char *name1, double value1)
+{
+    refused_output = output;
+    refused_name1 = name1;
+    refused_value1 = value1;
 }
 
 long counting_props_count(void) { return count; }
@@ -26,5 +37,8 @@ double PropsSI(const char *output, const char *name1, double value1, const char 
                const char *fluid)
 {
     ++count;
+    if (refused_output && output && name1 && strcmp(output, refused_output) == 0 &&
+        strcmp(name1, refused_name1) == 0 && value1 == refused_value1)
+        return HUGE_VAL;
     return entry ? entry(output, name1, value1, name2, value2, fluid) : HUGE_VAL;
 }

@@ -72,14 +72,12 @@ void count_queries(double mode, const char* tipo, long& n_out, long& n_der)
 
     const double x[5] = {0.1, 1.19e6, 250000.0, 0.1, mode == 1.0 ? 0.85 : 0.92};
     const double u3[3] = {(u[0] + u[1]) / 2, u[2], u[3]};
-    double y[21] = {}, xdot[5];
+    double y[N_SAL_CONDENSADOR] = {}, xdot[N_ESTADOS_CONDENSADOR];
     queries = 0;
     double L1 = x[0];
     if (mode == 1.0) L1 = metodo_ajuste_L1_condens(x[0], x, u3, w, counting_props, nullptr);
     evaluacion_L1_condens(y, L1, x, u3, w, &mode, counting_props, nullptr);
-    y[20] = y[18];
-    y[18] = L1;
-    y[19] = mode == 1.0 ? y[5] : x[4];
+    publicar_salida_condensador(y, L1, mode == 1.0 ? y[SAL_GAMMATOT] : x[ESTADO_GAMMA]);
     n_out = queries;
     queries = 0;
     if (mode == 1.0)

@@ -347,9 +347,8 @@ TEST(CondenserBlock, InstancesKeepTheirOwnParametersAndLibrary)
 
 TEST(CondenserBlock, ReferenceOperatingPoints)
 {
-    if (!testsupport::shared_available()) GTEST_SKIP() << "../shared is not available";
     if (!std::filesystem::exists(testsupport::real_library())) GTEST_SKIP() << "real property library not built";
-    std::ifstream in(testsupport::shared_dir() / "reference" / "blocks" / "Condenser.json");
+    std::ifstream in(testsupport::reference_file("blocks/Condenser.json"));
     const json ref = json::parse(in);
     testsupport::ScopedWorkdir wd(testsupport::real_library());
     PluginRegistry reg(testsupport::blocks_dir());

@@ -80,8 +80,16 @@ TEST(CondenserCorrelations, HeatRateOfOneZone)
     EXPECT_GT(Qx, 0);
     EXPECT_LT(Qx, Qc);
     EXPECT_NEAR(metodo_NTU(0.06, 100, 0.05, cps, mR, cpR, 300, 340, TIPO_FLUJO_CRUZADO), -Qx, 1e-12 * Qx);
-    // Equal capacity rates make the counterflow relation 0/0; unknown types have none.
-    EXPECT_TRUE(std::isnan(metodo_NTU(A, alfa, 0.05, 1000, 0.05, 1000, 340, 300, TIPO_CONTRACORRIENTE)));
+    // Equal capacity rates make the counterflow relation 0/0; its limit
+    // NTU / (1 + NTU) holds there, and the relation approaches it from either
+    // side. Unknown types have no effectiveness.
+    {
+        const double C = 0.05 * 1000, ntu = alfa * A / C;
+        const double Q1 = metodo_NTU(A, alfa, 0.05, 1000, 0.05, 1000, 340, 300, TIPO_CONTRACORRIENTE);
+        EXPECT_DOUBLE_EQ(Q1, 40 * C * ntu / (1 + ntu));
+        for (double cpR_near : {1000 * (1 - 1e-6), 1000 * (1 + 1e-6)})
+            EXPECT_NEAR(metodo_NTU(A, alfa, 0.05, 1000, 0.05, cpR_near, 340, 300, TIPO_CONTRACORRIENTE), Q1, 1e-5 * Q1);
+    }
     EXPECT_TRUE(std::isnan(metodo_NTU(A, alfa, ms, cps, mR, cpR, 340, 300, "PLATE")));
     // A secondary specific heat the library refused (HUGE_VAL) is no infinite
     // capacity: the fluid would seem to leave at its inlet temperature. The

@@ -10,13 +10,11 @@ namespace {
 // Output port 0 as the block publishes it after an output evaluation.
 std::vector<double> published(const Point& p, double mode, CPType props = PropsSI)
 {
-    std::vector<double> y(21, 0.0);
+    std::vector<double> y(N_SAL_CONDENSADOR, 0.0);
     const double u3[3] = {(p.u[0] + p.u[1]) / 2, p.u[2], p.u[3]};
     const double L1 = mode == 1.0 ? metodo_ajuste_L1_condens(p.x[0], p.x, u3, p.w, props, nullptr) : p.x[0];
     evaluacion_L1_condens(y.data(), L1, p.x, u3, p.w, &mode, props, nullptr);
-    y[20] = y[18];
-    y[18] = L1;
-    y[19] = mode == 1.0 ? y[5] : p.x[4];
+    publicar_salida_condensador(y.data(), L1, mode == 1.0 ? y[SAL_GAMMATOT] : p.x[ESTADO_GAMMA]);
     return y;
 }
 

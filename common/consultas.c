@@ -1,0 +1,17 @@
+#include "consultas.h"
+
+#include "errores.h"
+
+#include <math.h>
+
+int propiedad_rechazada(double valor) { return !isfinite(valor); }
+
+int consultar_propiedad(SimStruct *S, CPType PropsSI, double *valor, const char *salida, const char *nombre1,
+                        double valor1, const char *nombre2, double valor2, const char *fluido)
+{
+    *valor = PropsSI(salida, nombre1, valor1, nombre2, valor2, fluido);
+    if (!propiedad_rechazada(*valor)) return 1;
+    fijar_error(S, "%s: the property library refused %s(%s = %.10g, %s = %.10g) of %s at t = %g (it answered %g)",
+                ssGetPath(S), salida, nombre1, valor1, nombre2, valor2, fluido, ssGetT(S), *valor);
+    return 0;
+}
