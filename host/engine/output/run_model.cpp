@@ -133,6 +133,7 @@ RunOutcome run_model(const RunOptions& options)
         for (const auto& w : spec.warnings) log.line("warning: " + w);
         for (const auto& n : notes) log.line(n);
         for (const auto& l : sim->loops()) log.line(l);
+        for (const auto& l : sim->feedback_loops()) log.line(l);
         const SolverSpec& sv = spec.solver;
         char line[256];
         std::snprintf(line, sizeof line, "solver %s, rtol %g, atol %g, t = %g .. %g, max step %g, output interval %g",
