@@ -159,7 +159,7 @@ json pi_loop(double kp, double ti, double K, double tau, double stop)
 TEST(Pid, PiOnAFirstOrderPlantFollowsTheClosedFormStepResponse)
 {
     // Closed loop y/r = c (ti s + 1) / (a s^2 + b s + c), a = ti tau,
-    // b = ti (1 + kp K), c = kp K. Here the poles are -0.5 +- 0.612j:
+    // b = ti (1 + kp K), c = kp K. Here the poles are -0.5 +- 0.354j:
     //   y = 1 + exp(-s t) (A cos w t + B sin w t), A = -1, B = (kp K / tau - s) / w
     const double kp = 1.5, ti = 2.0, K = 2.0, tau = 4.0;
     const double a = ti * tau, b = ti * (1 + kp * K), c = kp * K;
