@@ -96,6 +96,7 @@ void add_check_command(CLI::App& app, const GlobalOptions& globals, int& exit_co
                       << spec.connections.size() << " connections, " << sim.num_states() << " continuous states, "
                       << spec.log.size() << " logged signals\n";
             for (const auto& l : sim.loops()) std::cout << l << "\n";
+            for (const auto& l : sim.feedback_loops()) std::cout << l << "\n";
             std::cout << "ok" << std::endl;
             exit_code = 0;
         } catch (const std::exception& e) {

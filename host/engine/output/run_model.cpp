@@ -168,6 +168,7 @@ RunOutcome run_model(const RunOptions& options)
         for (const auto& w : spec.warnings) log.line("warning: " + w);
         for (const auto& n : notes) log.line(n);
         for (const auto& l : sim->loops()) log.line(l);
+        for (const auto& l : sim->feedback_loops()) log.line(l);
         char line[256];
         std::snprintf(line, sizeof line, "solver %s, rtol %g, atol %g, t = %g .. %g, max step %g, output interval %g",
                       sv.method == Method::BDF ? "BDF" : "Adams", sv.rtol, sv.atol, sv.start_time, sv.stop_time,

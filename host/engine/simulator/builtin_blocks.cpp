@@ -1,5 +1,7 @@
 #include "builtin_blocks.h"
 
+#include "builtin_block_base.h"
+#include "control_blocks.h"
 #include "csv_reader.h"
 #include "errors.h"
 
@@ -13,126 +15,6 @@ namespace cyclesim {
 namespace {
 
 using json = nlohmann::json;
-
-const double kUnconnected = 0.0;
-
-class BuiltinBlock : public SimBlock {
-public:
-    BuiltinBlock(const std::string& name, std::string kind) : SimBlock(name), kind_(std::move(kind)) {}
-
-    std::string kind() const override { return kind_; }
-    int num_inputs() const override { return static_cast<int>(inputs_.size()); }
-    int input_width(int port) const override
-    {
-        return port >= 0 && port < num_inputs() ? static_cast<int>(inputs_[port].size()) : 0;
-    }
-    bool direct_feedthrough(int port) const override { return port >= 0 && port < num_inputs() && feedthrough_; }
-    void connect_input(int port, int element, const double* source) override
-    {
-        if (port < 0 || port >= num_inputs() || element < 0 || element >= input_width(port))
-            throw SimulationError("block '" + name() + "': no input element " + std::to_string(element) +
-                                  " on port " + std::to_string(port));
-        inputs_[port][element] = source;
-    }
-    int num_outputs() const override { return static_cast<int>(outputs_.size()); }
-    std::span<double> output(int port) override
-    {
-        if (port < 0 || port >= num_outputs()) return {};
-        return outputs_[port];
-    }
-
-protected:
-    void add_input(int width) { inputs_.emplace_back(static_cast<std::size_t>(width), &kUnconnected); }
-    void add_output(int width) { outputs_.emplace_back(static_cast<std::size_t>(width), 0.0); }
-    double in(int port, int element) const { return *inputs_[port][element]; }
-    std::vector<double>& out(int port) { return outputs_[port]; }
-
-    bool feedthrough_ = false;
-
-private:
-    std::string kind_;
-    std::vector<std::vector<const double*>> inputs_;
-    std::vector<std::vector<double>> outputs_;
-};
-
-// Reads the vector settings of a block and brings them to one width.
-class Settings {
-public:
-    explicit Settings(const BlockSpec& spec) : spec_(spec) {}
-
-    bool has(const std::string& key) const { return spec_.settings.contains(key); }
-
-    std::vector<double> vector(const std::string& key, std::optional<double> fallback = std::nullopt)
-    {
-        std::vector<double> v;
-        if (!has(key)) {
-            if (!fallback) fail(key, "missing setting");
-            v = {*fallback};
-        } else {
-            const json& j = spec_.settings[key];
-            if (j.is_number()) {
-                v = {j.get<double>()};
-            } else if (j.is_array() && !j.empty()) {
-                for (const auto& x : j) {
-                    if (!x.is_number()) fail(key, "expected a number or an array of numbers");
-                    v.push_back(x.get<double>());
-                }
-            } else {
-                fail(key, "expected a number or a non-empty array of numbers");
-            }
-            for (double x : v)
-                if (!std::isfinite(x)) fail(key, "values must be finite");
-        }
-        if (v.size() > 1) {
-            if (width_ > 1 && static_cast<int>(v.size()) != width_)
-                fail(key, "has " + std::to_string(v.size()) + " elements, other settings " + std::to_string(width_));
-            width_ = static_cast<int>(v.size());
-        }
-        return v;
-    }
-
-    double scalar(const std::string& key, std::optional<double> fallback = std::nullopt)
-    {
-        if (!has(key)) {
-            if (!fallback) fail(key, "missing setting");
-            return *fallback;
-        }
-        const json& j = spec_.settings[key];
-        if (!j.is_number() || !std::isfinite(j.get<double>())) fail(key, "expected a finite number");
-        return j.get<double>();
-    }
-
-    // Width: an explicit "width" setting or the longest vector setting.
-    int width()
-    {
-        if (has("width")) {
-            const json& j = spec_.settings["width"];
-            if (!j.is_number_integer() || j.get<int>() < 1 || j.get<int>() > 100000)
-                fail("width", "expected a positive integer");
-            int w = j.get<int>();
-            if (width_ > 1 && w != width_)
-                fail("width", "is " + std::to_string(w) + " but other settings have " + std::to_string(width_) +
-                                  " elements");
-            width_ = w;
-        }
-        return width_;
-    }
-
-    static std::vector<double> broadcast(std::vector<double> v, int width)
-    {
-        if (v.size() == 1 && width > 1) v.assign(static_cast<std::size_t>(width), v[0]);
-        return v;
-    }
-
-    [[noreturn]] void fail(const std::string& key, const std::string& reason) const
-    {
-        throw SimulationError(spec_.where + "." + key + ": " + reason);
-    }
-
-private:
-    const BlockSpec& spec_;
-    int width_ = 1;
-};
 
 class ConstantBlock final : public BuiltinBlock {
 public:
@@ -481,6 +363,20 @@ const std::vector<BuiltinBlockType>& builtin_block_types()
         {"sum", {"signs", "width"}, [](const BlockSpec& b, const Path&) { return make<CombineBlock>(b, false); }},
         {"product", {"operations", "width"},
          [](const BlockSpec& b, const Path&) { return make<CombineBlock>(b, true); }},
+        // Control blocks (control_blocks.h).
+        {"integrator", {"initial", "lower", "upper", "reset", "width"},
+         [](const BlockSpec& b, const Path&) { return make_integrator_block(b); }},
+        {"first_order", {"tau", "initial", "gain", "width"},
+         [](const BlockSpec& b, const Path&) { return make_first_order_block(b); }},
+        {"saturation", {"lower", "upper", "width"},
+         [](const BlockSpec& b, const Path&) { return make_saturation_block(b); }},
+        {"rate_limiter", {"rising", "falling", "initial", "width"},
+         [](const BlockSpec& b, const Path&) { return make_rate_limiter_block(b); }},
+        {"lookup", {"x", "y", "beyond", "width"},
+         [](const BlockSpec& b, const Path&) { return make_lookup_block(b); }},
+        {"pid",
+         {"kp", "ti", "td", "filter_time", "direction", "bias", "initial", "lower", "upper", "tracking_time"},
+         [](const BlockSpec& b, const Path&) { return make_pid_block(b); }},
     };
     return types;
 }

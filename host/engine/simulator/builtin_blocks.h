@@ -16,7 +16,9 @@
 //   product   operations "*/...", width          y = product of the inputs, '/' dividing, one port each
 //
 // Vector settings may be given as a number (for every element) or an array;
-// a block's width is that of its longest vector setting.
+// a block's width is that of its longest vector setting. The control blocks
+// (integrator, first_order, saturation, rate_limiter, lookup, pid) are
+// described in control_blocks.h.
 #pragma once
 
 #include <filesystem>

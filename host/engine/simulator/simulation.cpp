@@ -3,6 +3,7 @@
 #include "builtin_blocks.h"
 #include "errors.h"
 #include "execution_plan.h"
+#include "feedback_loops.h"
 #include "loop_solver.h"
 #include "sim_block.h"
 #include "sundials_context.h"
@@ -766,6 +767,28 @@ std::vector<std::string> Simulation::loops() const
 {
     std::vector<std::string> out;
     for (const auto& L : impl_->loops) out.push_back(impl_->describe_loop(L));
+    return out;
+}
+
+std::vector<std::string> Simulation::feedback_loops() const
+{
+    const auto& blocks = impl_->blocks;
+    std::vector<WireEdge> edges;
+    for (std::size_t b = 0; b < blocks.size(); ++b)
+        for (int p = 0; p < blocks[b]->num_inputs(); ++p)
+            for (const auto& src : impl_->sources[b][p])
+                edges.push_back({src.block, static_cast<int>(b), blocks[b]->direct_feedthrough(p)});
+    auto quoted = [&](int b) { return "'" + blocks[b]->name() + "'"; };
+    std::vector<std::string> out;
+    for (const auto& loop : find_feedback_loops(static_cast<int>(blocks.size()), edges)) {
+        if (loop.breakers.empty()) continue;  // an algebraic loop, listed by loops()
+        std::string s = "feedback loop through ";
+        for (std::size_t i = 0; i < loop.members.size(); ++i) s += (i ? ", " : "") + quoted(loop.members[i]);
+        s += ": not an algebraic loop, broken by ";
+        for (std::size_t i = 0; i < loop.breakers.size(); ++i)
+            s += (i ? ", " : "") + quoted(loop.breakers[i]) + " (" + blocks[loop.breakers[i]]->kind() + ")";
+        out.push_back(s + " (no direct feedthrough)");
+    }
     return out;
 }
 

@@ -77,6 +77,9 @@ public:
     int num_states() const;
     // One line per algebraic loop: its blocks and tear signals.
     std::vector<std::string> loops() const;
+    // One line per feedback loop of the wiring that is not algebraic: its
+    // blocks and the blocks without direct feedthrough that break it.
+    std::vector<std::string> feedback_loops() const;
     std::vector<std::string> log_names() const;
     std::vector<std::string> log_units() const;
 

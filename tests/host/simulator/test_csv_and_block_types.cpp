@@ -111,6 +111,12 @@ TEST(BuiltinBlockTypes, EachFactoryBuildsItsOwnKindFromTheModelFile)
         {"gain", {{"gain", 3}}},
         {"sum", json::object()},
         {"product", json::object()},
+        {"integrator", json::object()},
+        {"first_order", {{"tau", 1}}},
+        {"saturation", {{"upper", 1}}},
+        {"rate_limiter", {{"rising", 1}}},
+        {"lookup", {{"x", {0, 1}}, {"y", {0, 1}}}},
+        {"pid", {{"kp", 1}}},
     };
     for (const auto& [type, values] : settings) {
         SCOPED_TRACE(type);
