@@ -19,6 +19,7 @@ static void mdlInitializeSizes(SimStruct *S)
     if (!ssSetNumOutputPorts(S, 1)) return;
     ssSetOutputPortWidth(S, 0, 1);
     ssSetNumContStates(S, 1);
+    ssSetNumSampleTimes(S, 1);
     ssSetOptions(S, 2);
 }
 
