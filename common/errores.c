@@ -1,3 +1,10 @@
+/* This module reads the SimStruct, so it declares itself a Level-2
+ * S-function module as the interface asks of every such source. It is built
+ * into all four blocks; the name is this module's own. */
+#define S_FUNCTION_NAME bloques_errores
+#define S_FUNCTION_LEVEL 2
+
+#include "simstruc.h"
 #include "errores.h"
 
 #include <stdarg.h>

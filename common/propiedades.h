@@ -11,15 +11,13 @@
 #define BLOQUES_PROPIEDADES_H
 
 #include "simstruc.h"
+#include "tipo_propiedades.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 #define RUTA_LIBRERIA_PROPIEDADES "./Tarvex_files/libCoolProp.so"
-
-/* PropsSI(output, name1, value1, name2, value2, fluid), all SI. */
-typedef double (*CPType)(const char *, const char *, double, const char *, double, const char *);
 
 /*
  * Opens the library into *lib_handle and binds *PropsSI.
@@ -28,6 +26,11 @@ typedef double (*CPType)(const char *, const char *, double, const char *, doubl
  * "Error in mdlStart-- PropsSI") and, beyond that, sets the host's error
  * status with a message naming the library or entry and the loader's reason,
  * so the run stops here instead of calling a null entry at the first query.
+ * The entry is looked up only through a handle that opened: with a null
+ * handle the loader would search the whole process, and a PropsSI that some
+ * other part of the process exports would be bound as if it were ours. A
+ * library that opened but has no entry is closed again, so a failure leaves
+ * nothing held (*lib_handle and *PropsSI null).
  * Returns 1 when the entry is bound, 0 otherwise.
  */
 int cargar_libreria_propiedades(SimStruct *S, void **lib_handle, CPType *PropsSI);
@@ -42,11 +45,18 @@ void liberar_libreria_propiedades(void **lib_handle, CPType *PropsSI);
  * block would overwrite the held handle and keep the library loaded for good,
  * and a later open of the same relative path from another working directory
  * could then be handed that stale library.
+ *
+ * Only a block whose binding succeeded is counted, and it records that it
+ * holds one reference in its user data; soltar_... gives back only what the
+ * calling block holds. A failed start therefore leaves nothing held, which
+ * matters because the host does not call mdlTerminate for a block whose
+ * mdlStart failed; and a terminate that does come after a failed start
+ * releases nothing another block still uses.
  * tomar_... returns what cargar_libreria_propiedades returned, or 1 when the
  * entry was already bound.
  */
 int tomar_libreria_compartida(SimStruct *S, void **lib_handle, CPType *PropsSI, int *usuarios);
-void soltar_libreria_compartida(void **lib_handle, CPType *PropsSI, int *usuarios);
+void soltar_libreria_compartida(SimStruct *S, void **lib_handle, CPType *PropsSI, int *usuarios);
 
 #ifdef __cplusplus
 }

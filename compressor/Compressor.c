@@ -63,8 +63,10 @@ static int parametros_validos(SimStruct *S)
     return 1;
 }
 
+/* Checked when the block is sized (below) and by the host whenever the dialog
+ * values change; only a simulation checks them, so only a MEX build has it. */
 #define MDL_CHECK_PARAMETERS
-#if defined(MDL_CHECK_PARAMETERS)
+#if defined(MDL_CHECK_PARAMETERS) && defined(MATLAB_MEX_FILE)
 static void mdlCheckParameters(SimStruct *S)
 {
     parametros_validos(S);
@@ -77,6 +79,10 @@ static void mdlInitializeSizes(SimStruct *S)
     if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) {
         return; /* the host reports the mismatch */
     }
+#if defined(MATLAB_MEX_FILE)
+    mdlCheckParameters(S);
+    if (ssGetErrorStatus(S) != NULL) return;
+#endif
 
     if (!ssSetNumInputPorts(S, 1)) return;
     ssSetInputPortWidth(S, 0, 5);
@@ -89,6 +95,9 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetNumDiscStates(S, 0);
     ssSetNumRWork(S, 1);
     ssSetOptions(S, 2);
+    /* One sample time: mdlInitializeSampleTimes sets index 0, and an index
+     * must be below this count (the default is none). */
+    ssSetNumSampleTimes(S, 1);
 }
 
 static void mdlInitializeSampleTimes(SimStruct *S)
@@ -190,8 +199,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 
 static void mdlTerminate(SimStruct *S)
 {
-    UNUSED_ARG(S);
-    soltar_libreria_compartida(&lib_handle, &PropsSI, &bloques_activos);
+    soltar_libreria_compartida(S, &lib_handle, &PropsSI, &bloques_activos);
 }
 
 #ifdef MATLAB_MEX_FILE

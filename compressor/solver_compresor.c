@@ -23,6 +23,7 @@
 #include "solver_compresor.h"
 
 #include <math.h>
+#include <stddef.h>
 
 CPType PropsSI = NULL;
 

@@ -18,7 +18,7 @@
 #ifndef SOLVER_COMPRESOR_H
 #define SOLVER_COMPRESOR_H
 
-#include "propiedades.h"
+#include "tipo_propiedades.h"
 
 #ifdef __cplusplus
 extern "C" {

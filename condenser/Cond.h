@@ -21,7 +21,7 @@
 #ifndef COND_H
 #define COND_H
 
-#include "propiedades.h" /* CPType */
+#include "tipo_propiedades.h" /* CPType */
 
 #ifdef __cplusplus
 extern "C" {

@@ -325,8 +325,10 @@ static void diagnostico(int ajuste, double L1, const double *xCont, const double
     }
 }
 
+/* Checked when the block is sized (below) and by the host whenever the dialog
+ * values change; only a simulation checks them, so only a MEX build has it. */
 #define MDL_CHECK_PARAMETERS
-#if defined(MDL_CHECK_PARAMETERS)
+#if defined(MDL_CHECK_PARAMETERS) && defined(MATLAB_MEX_FILE)
 static void mdlCheckParameters(SimStruct *S)
 {
     if (parametros_validos(S) && valores_validos(S)) modo_inicial_valido(S);
@@ -339,6 +341,10 @@ static void mdlInitializeSizes(SimStruct *S)
     if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) {
         return; /* the host reports the mismatch */
     }
+#if defined(MATLAB_MEX_FILE)
+    mdlCheckParameters(S);
+    if (ssGetErrorStatus(S) != NULL) return;
+#endif
 
     if (!ssSetNumInputPorts(S, 2)) return;
     ssSetInputPortWidth(S, 0, 4);
@@ -357,6 +363,9 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetNumContStates(S, 5);
     ssSetNumDiscStates(S, 1);
     ssSetOptions(S, 2);
+    /* One sample time: mdlInitializeSampleTimes sets index 0, and an index
+     * must be below this count (the default is none). */
+    ssSetNumSampleTimes(S, 1);
 }
 
 static void mdlInitializeSampleTimes(SimStruct *S)
@@ -383,8 +392,11 @@ static void mdlInitializeConditions(SimStruct *S)
      * previous time is given back before the library is opened again. */
     soltar_libreria(S);
     if (!tomar_libreria(S)) return;
-    if (!enlazar_parametros(S)) return;
-    if (!modo_inicial_valido(S)) return;
+    if (!enlazar_parametros(S) || !modo_inicial_valido(S)) {
+        /* A start that fails holds nothing: the host need not terminate us. */
+        soltar_libreria(S);
+        return;
+    }
 
     x[0] = *CI.Condenser_L1_inicial;
     x[1] = *CI.Condenser_P_inicial;
@@ -495,13 +507,13 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 static void mdlDerivatives(SimStruct *S)
 {
     InputRealPtrsType uU = ssGetInputPortRealSignalPtrs(S, 0);
-    real_T *xCont = ssGetContStates(S);
+    const real_T *xCont = ssGetContStates(S);
     real_T *dx = ssGetdX(S);
     real_T *rw = ssGetRWork(S);
     const real_T mode_condens = ssGetRealDiscStates(S)[0];
     const real_T *y1 = ssGetOutputPortRealSignal(S, 0);
     real_T *y3 = ssGetOutputPortRealSignal(S, 2);
-    double xdot[5];
+    double xdot[5], x[5];
     int k;
 
     if (!enlazar_parametros(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
@@ -511,17 +523,21 @@ static void mdlDerivatives(SimStruct *S)
     const double u_condens[4] = {*uU[0], *uU[1], *uU[2], *uU[3]};
 
     /* A switch back to three zones starts the subcooled zone at Lmin; and a
-     * subcooled zone never enters the balances with no length at all. */
+     * subcooled zone never enters the balances with no length at all. The
+     * derivatives are those of the lifted state, worked out on a copy: this
+     * callback also runs in the solver's minor steps, where a continuous
+     * state must not change. mdlUpdate lifts the state itself. */
+    for (k = 0; k < 5; ++k) x[k] = xCont[k];
     if (rw[60] == 1.0) {
         rw[60] = 0.0;
-        xCont[3] = Lmin;
+        x[3] = Lmin;
     }
-    if (xCont[3] <= 0.0) xCont[3] = Lmin;
+    if (x[3] <= 0.0) x[3] = Lmin;
 
     if (modo_entero(mode_condens) == 1)
-        modelo_condensador_modo1(xdot, xCont, u_condens, y1, PropsSI, lib_handle);
+        modelo_condensador_modo1(xdot, x, u_condens, y1, PropsSI, lib_handle);
     else
-        modelo_condensador_modo2(xdot, xCont, u_condens, y1, PropsSI, lib_handle);
+        modelo_condensador_modo2(xdot, x, u_condens, y1, PropsSI, lib_handle);
 
     for (k = 0; k < 5; ++k) {
         dx[k] = xdot[k];
@@ -540,11 +556,12 @@ static void mdlUpdate(SimStruct *S, int_T tid)
     real_T *modo = ssGetRealDiscStates(S);
     real_T *rw = ssGetRWork(S);
     double xahora_aux[5], dx_dt_aux[5], yahora_aux[18], u_condens_ant[4];
-    double flag_cambio_modo_aux;
+    double flag_cambio_modo_aux, x_antes[5];
     int k;
     UNUSED_ARG(tid);
 
     if (!enlazar_parametros(S) || !libreria_enlazada(S)) return;
+    for (k = 0; k < 5; ++k) x_antes[k] = xCont[k];
 
     for (k = 0; k < 5; ++k) xahora_aux[k] = rw[k];
     for (k = 0; k < 5; ++k) dx_dt_aux[k] = rw[40 + k];
@@ -557,6 +574,22 @@ static void mdlUpdate(SimStruct *S, int_T tid)
     modo[0] = modesig;
     ssGetOutputPortRealSignal(S, 3)[0] = modesig;
     rw[60] = flag_cambio_modo_aux;
+
+    /* The subcooled length the derivatives will work with, applied to the
+     * state here, in a major step: Lmin after a switch back to three zones,
+     * and never a zone without length. A continuous state changed here is a
+     * jump the solver must know of, or it may carry on from its own copy. */
+    {
+        const double Lmin = *Param_sim.Lmin;
+        if (rw[60] == 1.0) xCont[3] = Lmin;
+        if (xCont[3] <= 0.0) xCont[3] = Lmin;
+    }
+    for (k = 0; k < 5; ++k) {
+        if (xCont[k] != x_antes[k]) {
+            ssSetSolverNeedsReset(S);
+            break;
+        }
+    }
 
     {
         const double mR = (*uU[0] + *uU[1]) / 2.0;

@@ -10,7 +10,7 @@
 #ifndef EVAP_H
 #define EVAP_H
 
-#include "propiedades.h"
+#include "tipo_propiedades.h"
 
 #ifdef __cplusplus
 extern "C" {

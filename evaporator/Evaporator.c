@@ -142,8 +142,10 @@ static int salida_valida(SimStruct *S)
            comprobar_texto(S, 2, "secondary-fluid name", LONGITUD_TEXTO);
 }
 
+/* Checked when the block is sized (below) and by the host whenever the dialog
+ * values change; only a simulation checks them, so only a MEX build has it. */
 #define MDL_CHECK_PARAMETERS
-#if defined(MDL_CHECK_PARAMETERS)
+#if defined(MDL_CHECK_PARAMETERS) && defined(MATLAB_MEX_FILE)
 static void mdlCheckParameters(SimStruct *S)
 {
     if (geometria_valida(S)) salida_valida(S);
@@ -156,6 +158,10 @@ static void mdlInitializeSizes(SimStruct *S)
     if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) {
         return; /* the host reports the mismatch */
     }
+#if defined(MATLAB_MEX_FILE)
+    mdlCheckParameters(S);
+    if (ssGetErrorStatus(S) != NULL) return;
+#endif
 
     if (!ssSetNumInputPorts(S, 1)) return;
     ssSetInputPortWidth(S, 0, 6);
@@ -168,6 +174,9 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetNumDiscStates(S, 0);
     ssSetNumRWork(S, 4);
     ssSetOptions(S, 2);
+    /* One sample time: mdlInitializeSampleTimes sets index 0, and an index
+     * must be below this count (the default is none). */
+    ssSetNumSampleTimes(S, 1);
 }
 
 static void mdlInitializeSampleTimes(SimStruct *S)
@@ -288,8 +297,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 
 static void mdlTerminate(SimStruct *S)
 {
-    UNUSED_ARG(S);
-    soltar_libreria_compartida(&lib_handle, &PropsSI, &instancias_iniciadas);
+    soltar_libreria_compartida(S, &lib_handle, &PropsSI, &instancias_iniciadas);
 }
 
 #ifdef MATLAB_MEX_FILE

@@ -32,8 +32,10 @@ static int parametros_validos(SimStruct *S)
     return comprobar_campo_numerico(S, 0, "C_eev") && comprobar_texto(S, 1, "refrigerant name", 100);
 }
 
+/* Checked when the block is sized (below) and by the host whenever the dialog
+ * values change; only a simulation checks them, so only a MEX build has it. */
 #define MDL_CHECK_PARAMETERS
-#if defined(MDL_CHECK_PARAMETERS)
+#if defined(MDL_CHECK_PARAMETERS) && defined(MATLAB_MEX_FILE)
 static void mdlCheckParameters(SimStruct *S)
 {
     parametros_validos(S);
@@ -46,6 +48,10 @@ static void mdlInitializeSizes(SimStruct *S)
     if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) {
         return; /* the host reports the mismatch */
     }
+#if defined(MATLAB_MEX_FILE)
+    mdlCheckParameters(S);
+    if (ssGetErrorStatus(S) != NULL) return;
+#endif
 
     if (!ssSetNumInputPorts(S, 1)) return;
     ssSetInputPortWidth(S, 0, 4);
@@ -58,6 +64,9 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetNumDiscStates(S, 0);
     ssSetNumRWork(S, 0);
     ssSetOptions(S, 2);
+    /* One sample time: mdlInitializeSampleTimes sets index 0, and an index
+     * must be below this count (the default is none). */
+    ssSetNumSampleTimes(S, 1);
 }
 
 static void mdlInitializeSampleTimes(SimStruct *S)
@@ -121,8 +130,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 
 static void mdlTerminate(SimStruct *S)
 {
-    UNUSED_ARG(S);
-    soltar_libreria_compartida(&lib_handle, &PropsSI, &bloques_activos);
+    soltar_libreria_compartida(S, &lib_handle, &PropsSI, &bloques_activos);
 }
 
 #ifdef MATLAB_MEX_FILE

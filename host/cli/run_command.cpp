@@ -18,6 +18,7 @@ struct RunCliOptions {
     double stop_time = 0.0;
     bool stop_time_given = false;
     bool no_plot = false;
+    bool strict = false;
 };
 
 std::filesystem::path blocks_folder(const GlobalOptions& globals)
@@ -41,6 +42,9 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
                     "setting (PARAM = its name); repeatable")
         ->allow_extra_args(false);
     cmd->add_flag("--no-plot", options->no_plot, "do not draw the plots at the end of the run");
+    cmd->add_flag("--strict", options->strict,
+                  "stop the run when a block breaks a rule of the S-function interface (a continuous state changed "
+                  "in a minor step, or in a major step without a solver reset) instead of reporting it in run.log");
 
     cmd->callback([options, stop, &globals, &exit_code]() {
         RunOptions run;
@@ -51,6 +55,7 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
         run.sets = options->sets;
         run.blocks_dir = blocks_folder(globals);
         run.progress = isatty(STDERR_FILENO) != 0;
+        run.strict = options->strict;
         RunOutcome outcome = run_model(run);
         // Plots of what was logged, also of a run that stopped early; a
         // plotting problem is reported but does not turn a run into a failure.

@@ -96,14 +96,27 @@ const mxArray *sfun_get_param(const SimStruct *S, int_T index)
     return S->sfcnParams[index];
 }
 
+/* A sample time exists only below the count the block set with
+ * ssSetNumSampleTimes (none by default); a write beyond it is not stored but
+ * remembered, so that the host can name the block and the index. */
+static int sample_time_index_valid(SimStruct *S, int_T index)
+{
+    if (index >= 0 && index < S->numSampleTimes && index < SFUN_MAX_SAMPLE_TIMES) return 1;
+    if (!S->sampleTimeBeyondCount) {
+        S->sampleTimeBeyondCount = 1;
+        S->sampleTimeBeyondIndex = index;
+    }
+    return 0;
+}
+
 void sfun_set_sample_time(SimStruct *S, int_T index, real_T value)
 {
-    if (index >= 0 && index < SFUN_MAX_SAMPLE_TIMES) S->sampleTimes[index] = value;
+    if (sample_time_index_valid(S, index)) S->sampleTimes[index] = value;
 }
 
 void sfun_set_offset_time(SimStruct *S, int_T index, real_T value)
 {
-    if (index >= 0 && index < SFUN_MAX_SAMPLE_TIMES) S->offsetTimes[index] = value;
+    if (sample_time_index_valid(S, index)) S->offsetTimes[index] = value;
 }
 
 static real_T *zeros(int_T n)

@@ -22,6 +22,17 @@
 extern "C" {
 #endif
 
+/*
+ * Every source module of an S-function that reaches the SimStruct defines
+ * S_FUNCTION_NAME and S_FUNCTION_LEVEL 2 before including this header; the
+ * block-diagram host's own header depends on them. Block builds define
+ * SFUN_REQUIRE_MODULE_DEFINES so that a module without them fails here as it
+ * would there. The host's side of the interface includes this header without
+ * them and gets Level 2.
+ */
+#if defined(SFUN_REQUIRE_MODULE_DEFINES) && (!defined(S_FUNCTION_NAME) || !defined(S_FUNCTION_LEVEL))
+#error "define S_FUNCTION_NAME and S_FUNCTION_LEVEL 2 before including simstruc.h in every module that uses the SimStruct"
+#endif
 #ifndef S_FUNCTION_LEVEL
 #define S_FUNCTION_LEVEL 2
 #endif
@@ -40,6 +51,9 @@ typedef InputRealPtrsType InputPtrsType;
 #define SS_OPTION_EXCEPTION_FREE_CODE 0x00000002u
 #define SS_OPTION_RUNTIME_EXCEPTION_FREE_CODE 0x00000004u
 #define SS_OPTION_DISALLOW_CONSTANT_SAMPLE_TIME 0x00000008u
+/* Asks for mdlTerminate even when mdlStart did not complete (our own value;
+ * blocks use the name only). */
+#define SS_OPTION_CALL_TERMINATE_ON_EXIT 0x00100000u
 
 #define UNUSED_ARG(arg) (void)(arg)
 
@@ -76,14 +90,17 @@ struct SimStruct_tag {
     int_T numPWork;
     void **pwork;
 
-    int_T numSampleTimes;
+    int_T numSampleTimes; /* 0 unless the block sets it */
     real_T sampleTimes[SFUN_MAX_SAMPLE_TIMES];
     real_T offsetTimes[SFUN_MAX_SAMPLE_TIMES];
+    boolean_T sampleTimeBeyondCount; /* a sample time was written at an index >= the count */
+    int_T sampleTimeBeyondIndex;     /* the first such index */
 
     uint_T options;
     const char *errorStatus;
     time_T t;
     boolean_T majorTimeStep;
+    boolean_T solverNeedsReset; /* set by the block after changing a continuous state */
     void *userData;
 };
 
@@ -172,6 +189,7 @@ SFUN_RT_API void sfun_release(SimStruct *S);
 #define ssGetT(S) ((S)->t)
 #define ssIsMajorTimeStep(S) ((S)->majorTimeStep != 0)
 #define ssIsMinorTimeStep(S) ((S)->majorTimeStep == 0)
+#define ssSetSolverNeedsReset(S) ((S)->solverNeedsReset = 1)
 #define ssGetPath(S) ((S)->path)
 #define ssGetModelName(S) ((S)->sfunctionName)
 #define ssPrintf mexPrintf

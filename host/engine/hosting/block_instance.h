@@ -19,20 +19,29 @@ public:
     BlockInstance(const BlockInstance&) = delete;
     BlockInstance& operator=(const BlockInstance&) = delete;
 
-    // Sizes, sample times, parameter check, start, initial conditions.
+    // Sizes, sample times, start, initial conditions. The dialog values are
+    // checked by the block itself from mdlInitializeSizes, as the interface
+    // asks; the host calls mdlCheckParameters when they change.
     void initialize();
     // Individual steps of initialize(), for hosts that need them apart.
     void initialize_sizes();
     void initialize_sample_times();
-    void check_parameters();
     void start();
     void initialize_conditions();
+    // mdlCheckParameters, as the host calls it when dialog values change.
+    void check_parameters();
 
     void outputs(double t, bool major_step);
     void update(double t);
     void derivatives(double t, bool major_step);
-    // Safe to call more than once; called by the destructor if needed.
+    // Safe to call more than once; called by the destructor if needed. As
+    // the interface documents it, mdlTerminate runs only for a block whose
+    // start completed without error, unless the block set
+    // SS_OPTION_CALL_TERMINATE_ON_EXIT (then for any block sized).
     void terminate();
+    // Whether a callback asked for a solver reset since the last call
+    // (ssSetSolverNeedsReset); clears the request.
+    bool take_reset_request();
 
     bool has_update() const { return plugin_->table().update != nullptr; }
     bool has_derivatives() const { return plugin_->table().derivatives != nullptr; }
@@ -62,6 +71,10 @@ public:
 
 private:
     void check_status(const char* callback, double t);
+    // Runs one callback that may touch the continuous states and reports a
+    // change the interface does not allow there.
+    template <class Callback>
+    void watching_states(const char* callback, Callback&& call);
 
     std::shared_ptr<Plugin> plugin_;
     std::string name_;
@@ -69,8 +82,11 @@ private:
     std::vector<const mxArray*> param_ptrs_;
     SimStruct S_{};
     bool allocated_ = false;
-    bool started_ = false;
+    bool sized_ = false;            // mdlInitializeSizes has run
+    bool start_completed_ = false;  // mdlStart (if any) returned without error
     bool terminated_ = false;
+    bool reset_requested_ = false;
+    std::vector<double> states_before_;
 };
 
 }  // namespace cyclesim

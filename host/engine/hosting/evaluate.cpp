@@ -42,7 +42,6 @@ nlohmann::json evaluate_block(PluginRegistry& registry, const EvaluationRequest&
         for (int e = 0; e < block.input_width(p); ++e) block.connect_input(p, e, &input_values[p][e]);
 
     block.initialize_sample_times();
-    block.check_parameters();
     block.start();
     block.initialize_conditions();
 

@@ -1,5 +1,6 @@
 #include "run_model.h"
 
+#include "contract_checks.h"
 #include "errors.h"
 #include "run_directory.h"
 
@@ -149,8 +150,17 @@ RunOutcome run_model(const RunOptions& options)
             std::filesystem::remove(dir / "plots.json");
         RunRecorder recorder(results, dir, sv, options.progress);
         PrintTarget target{&log, options.echo_prints};
+        // A block breaking a rule of the S-function interface is reported in
+        // the run log (and on the console); under --strict it stops the run.
+        ContractPolicy policy;
+        policy.strict = options.strict;
+        policy.sink = [&log, &options](const std::string& text) {
+            log.line("warning: " + text);
+            if (options.echo_prints) std::fprintf(stderr, "warning: %s\n", text.c_str());
+        };
         try {
             ScopedPrintSink sink(&target);
+            ScopedContractPolicy contract(policy);
             WorkingDirectory wd(dir);
             sim->run(recorder);
             outcome.ok = true;

@@ -20,6 +20,7 @@ struct RunOptions {
     std::filesystem::path blocks_dir;               // plug-in folder
     bool progress = false;                          // progress line on standard error
     bool echo_prints = true;                        // block prints on standard error as well as run.log
+    bool strict = false;                            // a broken S-function rule stops the run
 };
 
 struct RunOutcome {

@@ -17,9 +17,10 @@ void SFunctionBlock::setup()
     instance_.initialize_sample_times();
     // The simulator is a variable-step host for continuous blocks: a block
     // runs at every major and minor step. Discrete rates would need sample
-    // hits it does not schedule, so they are refused rather than ignored.
+    // hits it does not schedule, so they are refused rather than ignored. A
+    // block that sets no sample times inherits its rate: it runs at every step.
     int n = instance_.num_sample_times();
-    if (n < 1 || n > SFUN_MAX_SAMPLE_TIMES)
+    if (n < 0 || n > SFUN_MAX_SAMPLE_TIMES)
         throw SimulationError("block '" + name() + "': invalid number of sample times " + std::to_string(n));
     for (int i = 0; i < n; ++i) {
         double ts = instance_.sample_time(i), offset = instance_.offset_time(i);
@@ -32,7 +33,6 @@ void SFunctionBlock::setup()
             throw SimulationError("block '" + name() + "' (" + kind() + "): " + buf);
         }
     }
-    instance_.check_parameters();
 }
 
 void SFunctionBlock::start()

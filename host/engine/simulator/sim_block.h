@@ -23,7 +23,7 @@ public:
     // "S-function Orvane", "constant", ... for messages.
     virtual std::string kind() const = 0;
 
-    // Sizes, sample times and parameter check: everything that can be done
+    // Sizes and sample times (the block checks its parameters there): everything that can be done
     // without side effects outside the block.
     virtual void setup() {}
     // Start and initial conditions.
@@ -44,6 +44,9 @@ public:
     virtual void update(double /*t*/) {}
     virtual void derivatives(double /*t*/, bool /*major_step*/) {}
     virtual void terminate() {}
+    // Whether the block asked for a solver reset (a continuous state it
+    // changed in a major step) since the last call; clears the request.
+    virtual bool take_reset_request() { return false; }
 
     // Times at which the block's outputs jump or bend (source discontinuities):
     // the integrator stops there and restarts.
@@ -80,6 +83,7 @@ public:
     void update(double t) override { instance_.update(t); }
     void derivatives(double t, bool major_step) override { instance_.derivatives(t, major_step); }
     void terminate() override { instance_.terminate(); }
+    bool take_reset_request() override { return instance_.take_reset_request(); }
 
     BlockInstance& instance() { return instance_; }
 

@@ -393,6 +393,7 @@ struct Simulation::Impl {
             }
             auto d = blocks[b]->disc_states();
             if (!std::equal(d.begin(), d.end(), disc_before[b].begin(), disc_before[b].end())) changed = true;
+            if (blocks[b]->take_reset_request()) changed = true;
         }
         return changed;
     }

@@ -226,7 +226,7 @@ TEST(CondenserBlock, RefusesGeometryAndStartingStatesOutOfRange)
         json p = dialog();
         p[param][field] = value;
         const std::string e = failure(p);
-        EXPECT_NE(e.find("mdlCheckParameters"), std::string::npos) << field << ": " << e;
+        EXPECT_NE(e.find("mdlInitializeSizes"), std::string::npos) << field << ": " << e;
         std::string named = std::string("\"") + field;
         named += "\" of dialog parameter " + std::to_string(param + 1);
         EXPECT_NE(e.find(named), std::string::npos) << e;

@@ -123,7 +123,7 @@ TEST(ModelFile, MistakesInTheModelNameBlockPortAndElement)
     m = with([](json& d) { d["blocks"][1]["params"] = {-1.0}; });
     EXPECT_HAS(m, "declares 2 dialog parameters but 1 were given");
     m = with([](json& d) { d["blocks"][1]["params"][0] = "fast"; });
-    EXPECT_HAS(m, "block 'int' (S-function TestIntegrator) in mdlCheckParameters");
+    EXPECT_HAS(m, "block 'int' (S-function TestIntegrator) in mdlInitializeSizes");
     EXPECT_HAS(m, "parameter 1 (rate) must be a number");
     m = with([](json& d) { d["blocks"][2]["params"][0]["k"] = "half"; });
     EXPECT_HAS(m, "block 'map'");

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <sstream>
 
 #include "sim_test_support.h"
 
@@ -17,10 +19,19 @@ protected:
     TempDir tmp;
 
     // Writes the model, runs it into <tmp>/<name>, returns the process result.
-    ProcessResult run(const std::string& name, const json& model, const std::string& extra = "")
+    // Runs are strict: a block breaking a rule of the S-function interface
+    // fails the run, as it would misbehave in the commercial host.
+    ProcessResult run(const std::string& name, const json& model, const std::string& extra = "--strict")
     {
         auto file = tmp.write_json(name + ".json", model);
         return run_cyclesim("run " + file.string() + " -o " + dir(name).string() + " " + extra, tmp.path());
+    }
+    std::string run_log(const std::string& name) const
+    {
+        std::ifstream in(dir(name) / "run.log");
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
     }
     fs::path dir(const std::string& name) const { return tmp.path() / name; }
     Results results(const std::string& name) const { return read_results(dir(name) / "results.csv"); }
@@ -109,7 +120,13 @@ TEST_F(RunTest, StateResetInUpdateRestartsTheIntegratorAndMinorStepChangesDoNotP
                       {"log", {{{"signal", "saw.0.0"}, {"name", "x"}}, {{"signal", "saw.0.1"}, {"name", "resets"}}}},
                       {"solver", {{"stop_time", 3.5}, {"max_step", 0.01}}}};
         std::string name = "saw" + std::to_string(vandal);
-        ASSERT_EQ(run(name, model).exit_code, 0) << vandal;
+        // The vandal breaks the interface's rules: reported, not fatal, unless strict.
+        ASSERT_EQ(run(name, model, vandal ? "" : "--strict").exit_code, 0) << vandal;
+        const std::string log = run_log(name);
+        const bool reported = log.find("block 'saw' (S-function TestReset) in mdlOutputs: continuous state 0 "
+                                       "changed from") != std::string::npos &&
+                              log.find("in a minor step") != std::string::npos;
+        EXPECT_EQ(reported, vandal == 1) << log;
         auto res = results(name);
         ASSERT_GT(res.rows.size(), 300u);
         // Between major steps the state rises at rate 1; a reset takes it to 0
@@ -126,6 +143,14 @@ TEST_F(RunTest, StateResetInUpdateRestartsTheIntegratorAndMinorStepChangesDoNotP
         EXPECT_EQ(res.rows.back()[2], 3.0) << name;
         EXPECT_EQ(summary(name)["statistics"]["restarts"].get<long>(), 3) << name;
     }
+    // Under --strict the vandal's minor-step change stops the run, naming it.
+    json vandal = {{"blocks", {{{"name", "saw"}, {"sfunction", "TestReset"}, {"params", {1.0, 1}}}}},
+                   {"log", {{{"signal", "saw.0.0"}, {"name", "x"}}}},
+                   {"solver", {{"stop_time", 1.0}, {"max_step", 0.01}}}};
+    auto r = run("strict_vandal", vandal);
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_NE(r.err.find("S-function contract: block 'saw' (S-function TestReset) in mdlOutputs"), std::string::npos)
+        << r.err;
 }
 
 TEST_F(RunTest, SourcesDriveTheIntegratorWithExactBreakpoints)
@@ -324,7 +349,7 @@ TEST_F(RunTest, RunDirectoryLinksThePropertyLibraryAndFailuresCarryItsMessage)
     const fs::path failing = testsupport::build_dir() / "testlib" / "libprops_with_message.so";
 
     // Overrides from the command line: stop time, a record field of a dialog value.
-    auto r = run("ok", model, "--props " + analytic.string() + " --stop-time 1 --set valve.1.C_eev=2e-6");
+    auto r = run("ok", model, "--strict --props " + analytic.string() + " --stop-time 1 --set valve.1.C_eev=2e-6");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(fs::read_symlink(dir("ok") / "Tarvex_files" / "libCoolProp.so"), fs::absolute(analytic));
     auto res = results("ok");
@@ -335,14 +360,14 @@ TEST_F(RunTest, RunDirectoryLinksThePropertyLibraryAndFailuresCarryItsMessage)
     // A library that knows no fluid: the valve's output is not finite, and the
     // message ends with what the library said.
     model["blocks"][1]["params"][1] = "Nothing";
-    r = run("bad", model, "--props " + failing.string());
+    r = run("bad", model, "--strict --props " + failing.string());
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("block 'valve' (S-function Orvane) output port 0 element 0 is"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("property library: no such fluid: Nothing"), std::string::npos) << r.err;
 
     // A link already in the run directory is kept: the run still uses the failing library.
     model["blocks"][1]["params"][1] = "Analytic";
-    r = run("bad", model, "--props " + analytic.string());
+    r = run("bad", model, "--strict --props " + analytic.string());
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(fs::read_symlink(dir("bad") / "Tarvex_files" / "libCoolProp.so"), fs::absolute(failing));
     EXPECT_NE(read_text(dir("bad") / "run.log").find("kept the existing property library"), std::string::npos);

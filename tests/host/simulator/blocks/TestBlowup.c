@@ -19,6 +19,7 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetOutputPortWidth(S, 0, 1);
     ssSetNumContStates(S, 1);
     ssSetOptions(S, 2);
+    ssSetNumSampleTimes(S, 1);
 }
 
 static void mdlInitializeSampleTimes(SimStruct *S)

@@ -18,7 +18,7 @@ static int is_number(const mxArray *p)
 }
 
 #define MDL_CHECK_PARAMETERS
-#if defined(MDL_CHECK_PARAMETERS)
+#if defined(MDL_CHECK_PARAMETERS) && defined(MATLAB_MEX_FILE)
 static void mdlCheckParameters(SimStruct *S)
 {
     if (!is_number(ssGetSFcnParam(S, 0))) {
@@ -33,6 +33,10 @@ static void mdlInitializeSizes(SimStruct *S)
 {
     ssSetNumSFcnParams(S, 2);
     if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) return;
+#if defined(MATLAB_MEX_FILE)
+    mdlCheckParameters(S);
+    if (ssGetErrorStatus(S) != NULL) return;
+#endif
     if (!ssSetNumInputPorts(S, 1)) return;
     ssSetInputPortWidth(S, 0, 1);
     ssSetInputPortDirectFeedThrough(S, 0, 0);
@@ -42,6 +46,7 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetNumDiscStates(S, 0);
     ssSetNumRWork(S, 0);
     ssSetOptions(S, 2);
+    ssSetNumSampleTimes(S, 1);
 }
 
 static void mdlInitializeSampleTimes(SimStruct *S)

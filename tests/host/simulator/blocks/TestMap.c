@@ -24,7 +24,7 @@ static real_T field(SimStruct *S, const char *name)
 }
 
 #define MDL_CHECK_PARAMETERS
-#if defined(MDL_CHECK_PARAMETERS)
+#if defined(MDL_CHECK_PARAMETERS) && defined(MATLAB_MEX_FILE)
 static void mdlCheckParameters(SimStruct *S)
 {
     const mxArray *p = ssGetSFcnParam(S, 0);
@@ -46,12 +46,17 @@ static void mdlInitializeSizes(SimStruct *S)
 {
     ssSetNumSFcnParams(S, 1);
     if (ssGetNumSFcnParams(S) != ssGetSFcnParamsCount(S)) return;
+#if defined(MATLAB_MEX_FILE)
+    mdlCheckParameters(S);
+    if (ssGetErrorStatus(S) != NULL) return;
+#endif
     if (!ssSetNumInputPorts(S, 1)) return;
     ssSetInputPortWidth(S, 0, 1);
     ssSetInputPortDirectFeedThrough(S, 0, 1);
     if (!ssSetNumOutputPorts(S, 1)) return;
     ssSetOutputPortWidth(S, 0, 1);
     ssSetOptions(S, 2);
+    ssSetNumSampleTimes(S, 1);
 }
 
 static void mdlInitializeSampleTimes(SimStruct *S)

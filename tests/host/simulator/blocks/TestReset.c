@@ -24,6 +24,7 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetNumContStates(S, 1);
     ssSetNumRWork(S, 1);
     ssSetOptions(S, 2);
+    ssSetNumSampleTimes(S, 1);
 }
 
 static void mdlInitializeSampleTimes(SimStruct *S)
@@ -58,6 +59,7 @@ static void mdlUpdate(SimStruct *S, int_T tid)
     if (ssGetContStates(S)[0] >= mxGetScalar(ssGetSFcnParam(S, 0))) {
         ssGetContStates(S)[0] = 0.0;
         ssGetRWork(S)[0] += 1.0;
+        ssSetSolverNeedsReset(S);
     }
 }
 #endif
