@@ -15,7 +15,10 @@ function(add_sfun_block NAME)
     VISIBILITY_INLINES_HIDDEN ON
     BUILD_RPATH "$ORIGIN/../lib"
     INSTALL_RPATH "$ORIGIN/../lib")
-  target_compile_definitions(${NAME} PRIVATE MATLAB_MEX_FILE)
+  # MATLAB_MEX_FILE as mex defines it; SFUN_REQUIRE_MODULE_DEFINES makes
+  # simstruc.h refuse a module without S_FUNCTION_NAME/S_FUNCTION_LEVEL, as
+  # the commercial host's header depends on them.
+  target_compile_definitions(${NAME} PRIVATE MATLAB_MEX_FILE SFUN_REQUIRE_MODULE_DEFINES)
   target_link_libraries(${NAME} PRIVATE sfun_block_common sfunrt m dl)
   # Refuse undefined symbols at link time: a plug-in must be complete.
   target_link_options(${NAME} PRIVATE -Wl,--no-undefined)

@@ -109,17 +109,18 @@ TEST_F(CompressorBlock, RefusesUnreadableParametersNamingThem)
         for (const auto& w : words) EXPECT_NE(msg.find(w), std::string::npos) << msg;
     }
 
-    // A host that skips the parameter check still gets an error, not a crash,
-    // from the output call.
+    // A dialog changed after the start is refused by mdlCheckParameters, and
+    // an output call made with it anyway still gets an error, not a crash.
     double in[5] = {50.0, 1.2e6, 0.006, 4.0e5, 298.0};
     json no_st = analytic_params;
     no_st[0].erase("St");
-    cyclesim::BlockInstance b(registry.load("Compressor"), "comp", cyclesim::dialog_from_json(no_st, "comp"));
+    cyclesim::BlockInstance b(registry.load("Compressor"), "comp", cyclesim::dialog_from_json(analytic_params, "comp"));
     b.initialize_sizes();
     for (int e = 0; e < 5; ++e) b.connect_input(0, e, &in[e]);
     b.initialize_sample_times();
     b.start();
     b.initialize_conditions();
+    EXPECT_THROW(b.set_parameter(0, cyclesim::dialog_value_from_json(no_st[0], "comp")), cyclesim::SimulationError);
     try {
         b.outputs(0.0, true);
         ADD_FAILURE() << "output call read a missing field";

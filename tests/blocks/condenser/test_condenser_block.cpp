@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "block_instance.h"
+#include "contract_checks.h"
 #include "errors.h"
 #include "evaluate.h"
 #include "test_workdir.h"
@@ -43,7 +44,6 @@ struct Block {
         for (int e = 0; e < 4; ++e) b->connect_input(0, e, &u[e]);
         for (int e = 0; e < 3; ++e) b->connect_input(1, e, &w[e]);
         b->initialize_sample_times();
-        b->check_parameters();
         b->start();
         b->initialize_conditions();
     }
@@ -134,21 +134,43 @@ TEST(CondenserBlock, OutputsAndDerivativesPerMode)
 TEST(CondenserBlock, SubcooledLengthLiftAndUpdate)
 {
     testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    // Strict: a continuous state written in a minor step, or in a major step
+    // without a solver reset, throws here.
+    ContractPolicy strict_policy;
+    strict_policy.strict = true;
+    ScopedContractPolicy strict(strict_policy);
+    auto derivatives = [](Block& b) {
+        b->derivatives(0, false);
+        return std::vector<double>(b->derivatives_vector().begin(), b->derivatives_vector().end());
+    };
+
     Block blk(dialog(1.0));
     blk->outputs(0, true);
+    blk->cont_states()[3] = 0.02;  // Lmin
+    const auto at_lmin = derivatives(blk);
     for (double L3 : {0.0, -0.05}) {
+        // The derivatives are those of a subcooled zone of Lmin; the state
+        // itself is left alone (this also runs in minor steps).
         blk->cont_states()[3] = L3;
-        blk->derivatives(0, true);
-        EXPECT_EQ(blk->cont_states()[3], 0.02) << L3;
+        EXPECT_EQ(derivatives(blk), at_lmin) << L3;
+        EXPECT_EQ(blk->cont_states()[3], L3);
     }
     blk->cont_states()[3] = 0.2;  // a pending mode change resets even a longer zone, once
     blk->rwork()[60] = 1.0;
-    blk->derivatives(0, true);
-    EXPECT_EQ(blk->cont_states()[3], 0.02);
-    EXPECT_EQ(blk->rwork()[60], 0.0);
-    blk->cont_states()[3] = 0.2;
-    blk->derivatives(0, true);
+    EXPECT_EQ(derivatives(blk), at_lmin);
     EXPECT_EQ(blk->cont_states()[3], 0.2);
+    EXPECT_EQ(blk->rwork()[60], 0.0);
+    EXPECT_NE(derivatives(blk), at_lmin);
+
+    // The update, a major step, lifts the state itself and asks the solver
+    // to restart from it; an update that changes no state asks nothing.
+    Block lifted(dialog(1.0));
+    lifted->cont_states()[3] = -0.05;
+    lifted->update(0);
+    EXPECT_EQ(lifted->cont_states()[3], 0.02);
+    EXPECT_TRUE(lifted->take_reset_request());
+    lifted->update(0);
+    EXPECT_FALSE(lifted->take_reset_request());
 
     // The update keeps mode 1 while no shrinking subcooled zone is recorded,
     // and records the mean refrigerant flow for the next one.
