@@ -3,7 +3,7 @@
 #
 # mex_recipe_block(TARGET) records a block plug-in (made with add_sfun_block);
 # write_mex_recipe(DIR) writes DIR/build_blocks.sh (shell, `mex` on the PATH
-# or $MEX) and DIR/build_blocks.m (MATLAB), one mex command per block: the
+# or $MEX) and DIR/build_blocks.m (the commercial host's command window), one mex command per block: the
 # block's sources, the shared sources of common/, their include folders and
 # the loader library. mex defines MATLAB_MEX_FILE itself. Both scripts run
 # from the repository's root folder; mex/ in the repository holds copies that
