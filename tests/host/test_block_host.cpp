@@ -6,6 +6,7 @@
 
 #include "block_instance.h"
 #include "errors.h"
+#include "console_capture.h"
 #include "test_workdir.h"
 
 extern "C" {
@@ -16,15 +17,6 @@ using namespace cyclesim;
 using nlohmann::json;
 
 namespace {
-
-struct ConsoleCapture {
-    std::string text;
-    ConsoleCapture()
-    {
-        sfun_set_print_sink([](const char* t, void* ctx) { static_cast<std::string*>(ctx)->append(t); }, &text);
-    }
-    ~ConsoleCapture() { sfun_set_print_sink(nullptr, nullptr); }
-};
 
 std::unique_ptr<BlockInstance> make_recorder(PluginRegistry& reg, const json& params)
 {

@@ -12,6 +12,7 @@
 #include "block_instance.h"
 #include "contract_checks.h"
 #include "errors.h"
+#include "console_capture.h"
 #include "test_workdir.h"
 
 extern "C" {
@@ -22,15 +23,6 @@ using namespace cyclesim;
 using nlohmann::json;
 
 namespace {
-
-struct ConsoleCapture {
-    std::string text;
-    ConsoleCapture()
-    {
-        sfun_set_print_sink([](const char* t, void* ctx) { static_cast<std::string*>(ctx)->append(t); }, &text);
-    }
-    ~ConsoleCapture() { sfun_set_print_sink(nullptr, nullptr); }
-};
 
 std::unique_ptr<BlockInstance> make_recorder(PluginRegistry& reg, json record)
 {

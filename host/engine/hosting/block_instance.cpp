@@ -2,20 +2,12 @@
 
 #include "contract_checks.h"
 #include "errors.h"
+#include "number_text.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace cyclesim {
-
-namespace {
-std::string format_time(double t)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.9g", t);
-    return buf;
-}
-}  // namespace
 
 BlockInstance::BlockInstance(std::shared_ptr<Plugin> plugin, std::string block_name,
                              std::vector<MxPtr> params)
@@ -56,7 +48,7 @@ void BlockInstance::check_status(const char* callback, double t)
         std::string msg = S_.errorStatus;
         S_.errorStatus = nullptr;
         throw SimulationError("block '" + name_ + "' (S-function " + plugin_->name() + ") in " +
-                              callback + " at t = " + format_time(t) + ": " + msg);
+                              callback + " at t = " + time_text(t) + ": " + msg);
     }
 }
 

@@ -11,4 +11,11 @@ std::string number_text(double value)
     return buf;
 }
 
+std::string time_text(double t)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.9g", t);
+    return buf;
+}
+
 }  // namespace cyclesim

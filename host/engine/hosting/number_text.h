@@ -9,4 +9,8 @@ namespace cyclesim {
 
 std::string number_text(double value);
 
+// Simulation times in messages: nine significant digits, enough to tell
+// apart the steps of a run of any practical length.
+std::string time_text(double t);
+
 }  // namespace cyclesim

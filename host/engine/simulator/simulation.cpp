@@ -5,6 +5,7 @@
 #include "execution_plan.h"
 #include "feedback_loops.h"
 #include "loop_solver.h"
+#include "number_text.h"
 #include "sim_block.h"
 #include "sundials_context.h"
 
@@ -25,13 +26,6 @@
 namespace cyclesim {
 
 namespace {
-
-std::string fmt_time(double t)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.9g", t);
-    return buf;
-}
 
 std::string fmt_value(double v)
 {
@@ -141,7 +135,7 @@ struct Simulation::Impl {
                 if (!std::isfinite(y[e]))
                     return "block '" + blocks[b]->name() + "' (" + blocks[b]->kind() + ") output port " +
                            std::to_string(p) + " element " + std::to_string(e) + " is " + fmt_value(y[e]) +
-                           " at t = " + fmt_time(t);
+                           " at t = " + time_text(t);
         }
         return std::nullopt;
     }
@@ -152,7 +146,7 @@ struct Simulation::Impl {
             for (std::size_t e = 0; e < d.size(); ++e)
                 if (!std::isfinite(d[e]))
                     return "block '" + blocks[b]->name() + "' (" + blocks[b]->kind() + ") derivative of state " +
-                           std::to_string(e) + " is " + fmt_value(d[e]) + " at t = " + fmt_time(t);
+                           std::to_string(e) + " is " + fmt_value(d[e]) + " at t = " + time_text(t);
         }
         return std::nullopt;
     }
@@ -281,7 +275,7 @@ struct Simulation::Impl {
             if ((flag >= 0 && worst <= kLoopAcceptFactor * tol) || worst <= tol) return;
         }
         const auto& r = L.plan.tears[worst_i];
-        std::string msg = describe_loop(L) + " could not be solved at t = " + fmt_time(t) + ": " +
+        std::string msg = describe_loop(L) + " could not be solved at t = " + time_text(t) + ": " +
                           LoopSolver::flag_name(flag) + "; scaled residual " + fmt_value(worst) + " at " +
                           blocks[r.block]->name() + "." + std::to_string(r.port) + "." + std::to_string(r.element) +
                           " (value " + fmt_value(x[worst_i]) + ", output " + fmt_value(*L.tear_sources[worst_i]) +
@@ -386,7 +380,7 @@ struct Simulation::Impl {
                 if (!(x[i] == yi)) {
                     if (!std::isfinite(x[i]))
                         throw SimulationError("block '" + blocks[b]->name() + "' set state " + std::to_string(i) +
-                                              " to " + fmt_value(x[i]) + " at t = " + fmt_time(t));
+                                              " to " + fmt_value(x[i]) + " at t = " + time_text(t));
                     yi = x[i];
                     changed = true;
                 }
@@ -689,7 +683,7 @@ void Simulation::Impl::integrate(RunObserver& observer)
         int flag = CVode(cv.mem, target, cv.y, &tret, CV_ONE_STEP);
         if (pending_error) std::rethrow_exception(pending_error);
         if (flag < 0) {
-            std::string msg = "integrator failed at t = " + fmt_time(tret) + " (" + cvode_flag_name(flag) + ")";
+            std::string msg = "integrator failed at t = " + time_text(tret) + " (" + cvode_flag_name(flag) + ")";
             if (!last_nonfinite.empty()) msg = last_nonfinite + "; " + msg;
             if (!integrator_message.empty()) msg += ": " + integrator_message;
             throw SimulationError(msg);
@@ -701,7 +695,7 @@ void Simulation::Impl::integrate(RunObserver& observer)
         CVodeGetLastStep(cv.mem, &h);
         if (std::fabs(h) <= 1e-13 * std::max(1.0, std::fabs(tret))) {
             if (++tiny_steps >= 20) {
-                std::string msg = "integrator step size collapsed to " + fmt_value(h) + " at t = " + fmt_time(tret);
+                std::string msg = "integrator step size collapsed to " + fmt_value(h) + " at t = " + time_text(tret);
                 if (!last_nonfinite.empty()) msg = last_nonfinite + "; " + msg;
                 throw SimulationError(msg);
             }
