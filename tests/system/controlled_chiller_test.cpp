@@ -45,14 +45,16 @@ void expect_settled_at_setpoints(const Results& r, double t, const std::string& 
     EXPECT_LE(opening, kOpeningMax + 1e-9) << where;
     EXPECT_GE(speed, kSpeedMin - 1e-9) << where;
     EXPECT_LE(speed, kSpeedMax + 1e-9) << where;
-    if (opening > kOpeningMin + 1e-6 && opening < kOpeningMax - 1e-6)
+    if (opening > kOpeningMin + 1e-6 && opening < kOpeningMax - 1e-6) {
         EXPECT_NEAR(sh, kSuperheatSetpoint, 0.05) << where;
-    if (speed > kSpeedMin + 1e-6 && speed < kSpeedMax - 1e-6)
+    }
+    if (speed > kSpeedMin + 1e-6 && speed < kSpeedMax - 1e-6) {
         EXPECT_NEAR(tw, kWaterSetpoint, 0.05) << where;
-    else if (speed >= kSpeedMax - 1e-6)
+    } else if (speed >= kSpeedMax - 1e-6) {
         EXPECT_GT(tw, kWaterSetpoint) << "full speed, yet the water is at or below its setpoint: " << where;
-    else
+    } else {
         EXPECT_LT(tw, kWaterSetpoint) << "least speed, yet the water is above its setpoint: " << where;
+    }
     EXPECT_LT(std::fabs(balance_residual(r, t)), 1e-3) << "energy balance, " << where;
 }
 
@@ -189,7 +191,9 @@ TEST(ControlledChillerEnvelope, EveryCornerCompletesSettlesAndExplainsItsSaturat
         } else if (saturated == "speed at 20 1/s") {
             EXPECT_LT(tw, kWaterSetpoint) << where;
         }
-        if (opening > kOpeningMin + 1e-6 && opening < kOpeningMax - 1e-6) EXPECT_NEAR(sh, kSuperheatSetpoint, 0.05) << where;
+        if (opening > kOpeningMin + 1e-6 && opening < kOpeningMax - 1e-6) {
+            EXPECT_NEAR(sh, kSuperheatSetpoint, 0.05) << where;
+        }
         // The table's capacity and COP agree with each other.
         EXPECT_NEAR(std::stod(row["COP"]), std::stod(row["capacity_W"]) / std::stod(row["power_W"]), 1e-6) << where;
     }
