@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsundials-dev nlohmann-json3-dev libcli11-dev
   gnuplot-nox
+  jq
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Sizes the R134a water chiller of this folder from one design point.
+"""Sizes the water chiller of this folder from one design point (R134a, or
+another refrigerant with --fluid).
 
 The design point fixes the refrigerant states; the blocks' parameters are then
 chosen so that this point is an equilibrium of the block equations:
@@ -14,18 +15,24 @@ chosen so that this point is an equilibrium of the block equations:
 Every block result comes from `cyclesim eval` (the blocks themselves), every
 property from our property library. Needs python3 only.
 
-    python3 examples/chiller/size_chiller.py [--build build]
+    python3 examples/chiller/size_chiller.py [--build build] [--fluid R290]
+
+The same design point (temperatures, capacity, water, air, exchanger
+geometry) serves every refrigerant: each fluid gets its own swept volume,
+valve coefficient, heat-transfer coefficients and charge.
 """
 
 import argparse
-import ctypes
 import json
 import math
 import os
-import subprocess
 import sys
 
-REFR = "R134a"
+from cycle_tools import CondenserCharge, Evaluator, Props, secant
+
+# Refrigerants the sizing is known to work for (any fluid of our property
+# library with a saturation state at 2 and 45 degC may be tried).
+FLUIDS = ("R134a", "R1234yf", "R1234ze(E)", "R290", "R32", "R410A", "R407C", "R404A", "R600a")
 
 # ---------------------------------------------------------------- design choices
 TE = 275.15          # evaporating temperature, K (2 degC)
@@ -55,94 +62,43 @@ CONDENSER_GEOMETRY = {"N_pasos": 2, "N_tubos": 12, "L_tubos": 0.6, "D_tubos": 0.
 CONDENSER_SIM = {"Lmin": 0.01, "Lmin_gamma": 0.05, "Kh": 0.5, "Kgamma": 0.0}
 
 
-class Props:
-    def __init__(self, path):
-        self.lib = ctypes.CDLL(path)
-        self.lib.PropsSI.restype = ctypes.c_double
-        self.lib.PropsSI.argtypes = [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_double,
-                                     ctypes.c_char_p, ctypes.c_double, ctypes.c_char_p]
-
-    def __call__(self, out, k1, v1, k2, v2, fluid=REFR):
-        r = self.lib.PropsSI(out.encode(), k1.encode(), v1, k2.encode(), v2, fluid.encode())
-        if not math.isfinite(r) or abs(r) > 1e300:
-            raise RuntimeError(f"PropsSI({out}, {k1}={v1}, {k2}={v2}, {fluid}) failed")
-        return r
-
-
-class Evaluator:
-    def __init__(self, build):
-        self.build = build
-        self.exe = os.path.join(build, "bin", "cyclesim")
-
-    def __call__(self, block, params, inputs, states=None, disc=None):
-        cmd = [self.exe, "eval", block, "--params", json.dumps(params), "--inputs", json.dumps(inputs)]
-        if states is not None:
-            cmd += ["--states", json.dumps(states)]
-        if disc is not None:
-            cmd += ["--disc-states", json.dumps(disc)]
-        out = subprocess.run(cmd, cwd=self.build, capture_output=True, text=True)
-        if out.returncode != 0:
-            raise RuntimeError(f"cyclesim eval {block} failed: {out.stderr.strip()}")
-        return json.loads(out.stdout)
-
-
-def secant(f, x0, x1, tol=1e-10, max_iter=60):
-    f0, f1 = f(x0), f(x1)
-    for _ in range(max_iter):
-        if f1 == f0:
-            break
-        x2 = x1 - f1 * (x1 - x0) / (f1 - f0)
-        x0, f0 = x1, f1
-        x1, f1 = x2, f(x2)
-        if abs(f1) < tol:
-            return x1
-    if abs(f1) < 1e-6:
-        return x1
-    raise RuntimeError(f"secant did not converge (x = {x1}, f = {f1})")
-
-
-def design_point(P):
+def design_point(P, fluid):
     d = {}
-    d["Pe"] = P("P", "T", TE, "Q", 1)
-    d["Pc"] = P("P", "T", TC, "Q", 0)
-    d["h1"] = P("H", "P", d["Pe"], "T", TE + SUPERHEAT)
-    d["h3"] = P("H", "P", d["Pc"], "T", TC - SUBCOOLING)
+    d["Pe"] = P("P", "T", TE, "Q", 1, fluid)
+    d["Pc"] = P("P", "T", TC, "Q", 0, fluid)
+    d["h1"] = P("H", "P", d["Pe"], "T", TE + SUPERHEAT, fluid)
+    d["h3"] = P("H", "P", d["Pc"], "T", TC - SUBCOOLING, fluid)
     d["m"] = QE / (d["h1"] - d["h3"])
-    d["rho1"] = P("D", "P", d["Pe"], "H", d["h1"])
-    d["rho3"] = P("D", "P", d["Pc"], "H", d["h3"])
-    d["k_inv"] = P("O", "P", d["Pe"], "Q", 1) / P("C", "P", d["Pe"], "Q", 1)
+    d["rho1"] = P("D", "P", d["Pe"], "H", d["h1"], fluid)
+    d["rho3"] = P("D", "P", d["Pc"], "H", d["h3"], fluid)
+    d["k_inv"] = P("O", "P", d["Pe"], "Q", 1, fluid) / P("C", "P", d["Pe"], "Q", 1, fluid)
     d["water_cp"] = P("C", "P", WATER_P, "T", WATER_IN, "Water")
     d["water_flow"] = QE / (d["water_cp"] * (WATER_IN - WATER_OUT))
     return d
 
 
-def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--build", default=os.path.join(here, "..", "..", "build"),
-                    help="build directory holding bin/cyclesim, blocks/ and lib/libfluidprops.so")
-    args = ap.parse_args()
-    build = os.path.abspath(args.build)
-    P = Props(os.path.join(build, "lib", "libfluidprops.so"))
+def size(build, fluid):
+    """Every block parameter of the chiller for `fluid`, with the checks."""
+    P = Props(build)
     ev = Evaluator(build)
-    d = design_point(P)
+    d = design_point(P, fluid)
     Pe, Pc, h1, h3, m = d["Pe"], d["Pc"], d["h1"], d["h3"], d["m"]
 
     # Compressor: swept volume from the volumetric efficiency 1 - c (r^(cv/cp) - 1).
     eta_v = 1 - COMPRESSOR["c"] * ((Pc / Pe) ** d["k_inv"] - 1)
     St = m / d["rho1"] / (N_DESIGN * eta_v)
     comp = dict(COMPRESSOR, St=St)
-    r = ev("Compressor", [comp, REFR, Pe], [[N_DESIGN, Pc, m, h1, T_SUR]])["outputs"][0]
+    r = ev("Compressor", [comp, fluid, Pe], [[N_DESIGN, Pc, m, h1, T_SUR]])["outputs"][0]
     pasp, hdesc, W = r
     # Valve: orifice coefficient that passes m at the design opening.
     C_eev = m / (AV_DESIGN * math.sqrt(2 * d["rho3"] * (Pc - Pe)))
-    m_valve = ev("Orvane", [{"C_eev": C_eev}, REFR], [[AV_DESIGN, Pc, Pe, h3]])["outputs"][0][0]
+    m_valve = ev("Orvane", [{"C_eev": C_eev}, fluid], [[AV_DESIGN, Pc, Pe, h3]])["outputs"][0][0]
 
     # Evaporator: boiling coefficient for the design outlet enthalpy.
     def evap(alfa1):
         p = dict(EVAPORATOR_GEOMETRY, alfa1=alfa1, alfa2=EVAP_SH_RATIO * alfa1,
                  tipo_intercambiador="PLATE_1_1_CU_1")
-        return ev("Evaporator", [p, REFR, "Water", h1],
+        return ev("Evaporator", [p, fluid, "Water", h1],
                   [[h3, m, Pe, WATER_IN, d["water_flow"], WATER_P]])["outputs"][0]
     alfa_e = secant(lambda a: (evap(a)[9] - h1) / 1000.0, 600.0, 900.0, tol=1e-7)
     ye = evap(alfa_e)
@@ -150,16 +106,15 @@ def main():
     # Condenser: one overall coefficient U for the three zones (the air side
     # dominates a fin-and-tube coil), and the subcooled length L3 at which the
     # zone heat rates close the balances at the design states.
-    def cond(U, Pc_, h3_, L3_, L1_start=0.1):
-        p = dict(CONDENSER_GEOMETRY, alfa1=U, alfa2=U, alfa3=U, tipo_intercambiador="CRO_UNMIX_MIX_1")
-        ci = {"Condenser_L1_inicial": L1_start, "Condenser_P_inicial": Pc_, "Condenser_h3_inicial": h3_,
-              "Condenser_L3_inicial": L3_, "Condenser_gamma_inicial": 0.9, "Condenser_mode": 1}
-        res = ev("Condenser", [p, REFR, "Air", ci, CONDENSER_SIM],
-                 [[m, m, hdesc, Pc_], [AIR_IN, AIR_FLOW, AIR_P]])
-        return res["outputs"][0], res["derivatives"]
+    def condenser_params(U):
+        return dict(CONDENSER_GEOMETRY, alfa1=U, alfa2=U, alfa3=U, tipo_intercambiador="CRO_UNMIX_MIX_1")
+
+    def cond(U):
+        return CondenserCharge(P, ev, condenser_params(U), fluid, "Air", CONDENSER_SIM, m, hdesc,
+                               [AIR_IN, AIR_FLOW, AIR_P])
 
     def residuals(U, L3):
-        y, _ = cond(U, Pc, h3, L3)
+        y, _ = cond(U).evaluate(Pc, h3, L3)
         return [y[13] / y[16] - 1.0, y[14] / (y[3] - y[15] - y[16]) - 1.0]
 
     U, L3 = 1300.0, 0.1
@@ -174,53 +129,46 @@ def main():
         det = J[0][0] * J[1][1] - J[0][1] * J[1][0]
         U -= (f[0] * J[1][1] - f[1] * J[0][1]) / det
         L3 -= (J[0][0] * f[1] - J[1][0] * f[0]) / det
-    yc, dx = cond(U, Pc, h3, L3)
-    gamma = yc[5]
+    condenser = cond(U)
+    yc, dx = condenser.evaluate(Pc, h3, L3)
 
     # Refrigerant held in the condenser: the cycle's only inventory, since the
     # valve, compressor and evaporator are static. With equal flows in and out
     # the condenser conserves it, so the charge chooses the steady state.
-    geo = CONDENSER_GEOMETRY
-    A = 3.14159265359 * geo["N_pasos"] * geo["N_tubos"] * geo["D_tubos"] * geo["L_tubos"]
-    V_R = geo["D_tubos"] / 4 * A
-
-    def charge(Pc_, h3_, L3_):
-        y, _ = cond(U, Pc_, h3_, L3_)
-        L1_ = y[18]
-        rho_z1 = P("D", "P", Pc_, "H", y[9])
-        xbar = 0.5  # mean quality of zone 2 in mode 1 (Thom void fraction at half the inlet quality)
-        rho_z2 = 1 / (xbar / P("D", "P", Pc_, "Q", 1) + (1 - xbar) / P("D", "P", Pc_, "Q", 0))
-        rho_z3 = P("D", "P", Pc_, "H", y[10])
-        return V_R * (rho_z1 * L1_ + rho_z2 * (1 - L1_ - L3_) + rho_z3 * L3_), L1_
-
-    design_charge, L1 = charge(Pc, h3, L3)
+    design_charge, L1 = condenser(Pc, h3, L3)
     # Start-up state: a condenser still at 35 degC condensing (2 K subcooled)
-    # holding the design charge; L3 from the charge by bisection.
-    P0 = P("P", "T", START_TCOND, "Q", 0)
-    h0 = P("H", "P", P0, "T", START_TCOND - START_SUBCOOLING)
-    lo, hi = 0.0, 0.5
-    for _ in range(50):
-        mid = 0.5 * (lo + hi)
-        if charge(P0, h0, mid)[0] > design_charge:
-            hi = mid
-        else:
-            lo = mid
-    L3_start = 0.5 * (lo + hi)
-    L1_start = charge(P0, h0, L3_start)[1]
+    # holding the design charge.
+    start = condenser.start_state(START_TCOND, START_SUBCOOLING, design_charge)
 
-    out = {
+    return {
+        "fluid": fluid,
         "design": {k: d[k] for k in ("Pe", "Pc", "h1", "h3", "m", "rho1", "rho3", "k_inv", "water_flow")},
         "compressor": {"params": comp, "eta_v": eta_v, "pasp": pasp, "hdesc": hdesc, "W": W,
                        "COP": QE / W},
         "valve": {"C_eev": C_eev, "m_check": m_valve},
         "evaporator": {"alfa1": alfa_e, "alfa2": EVAP_SH_RATIO * alfa_e, "h_e_out": ye[9], "TSH": ye[10],
-                       "L_e_1": ye[3], "Q_e1": ye[4], "Q_e2": ye[5], "T_water_out": ye[7]},
-        "condenser": {"U": U, "L1": L1, "L3": L3, "L2": yc[11], "gamma": gamma,
+                       "L_e_1": ye[3], "Q_e1": ye[4], "Q_e2": ye[5], "T_water_out": ye[7],
+                       "params": dict(EVAPORATOR_GEOMETRY, alfa1=alfa_e, alfa2=EVAP_SH_RATIO * alfa_e,
+                                      tipo_intercambiador="PLATE_1_1_CU_1")},
+        "condenser": {"U": U, "L1": L1, "L3": L3, "L2": yc[11], "gamma": yc[5],
                       "QR1": yc[12], "QR2": yc[13], "QR3": yc[14], "Q_total": yc[3],
-                      "T_air_out": yc[4], "TSC": yc[2], "A": A, "V_R": V_R, "charge_kg": design_charge,
-                      "derivatives": dx},
-        "start": {"P": P0, "h3": h0, "L3": L3_start, "L1": L1_start},
+                      "T_air_out": yc[4], "TSC": yc[2], "V_R": condenser.V_R, "charge_kg": design_charge,
+                      "derivatives": dx, "params": condenser_params(U), "sim": CONDENSER_SIM},
+        "start": start,
     }
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--build", default=os.path.join(here, "..", "..", "build"),
+                    help="build directory holding bin/cyclesim, blocks/ and lib/libfluidprops.so")
+    ap.add_argument("--fluid", default="R134a", help="refrigerant (e.g. " + ", ".join(FLUIDS) + ")")
+    args = ap.parse_args()
+    try:
+        out = size(os.path.abspath(args.build), args.fluid)
+    except RuntimeError as e:
+        sys.exit(f"size_chiller: {args.fluid}: {e}")
     json.dump(out, sys.stdout, indent=2)
     print()
 

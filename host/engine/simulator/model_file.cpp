@@ -1,6 +1,7 @@
 #include "model_file.h"
 
 #include "builtin_blocks.h"
+#include "dialog_reference.h"
 #include "plot_spec.h"
 
 #include "bounded_file.h"
@@ -223,8 +224,13 @@ void parse_guesses(const json& doc, ModelSpec& model, const std::string& file)
         spec.signal = SignalSpec::parse(g.key(), spec.where);
         if (spec.signal.element < 0) fail(spec.where, "a guess names one element: block.port.element");
         if (!model.find_block(spec.signal.block)) fail(spec.where, "no block named '" + spec.signal.block + "'");
-        if (!g->is_number() || !std::isfinite(g->get<double>())) fail(spec.where, "expected a finite number");
-        spec.value = g->get<double>();
+        if (g->is_string()) {
+            spec.value = dialog_number(doc, g->get<std::string>(), spec.where);  // follows that value
+        } else {
+            if (!g->is_number() || !std::isfinite(g->get<double>()))
+                fail(spec.where, "expected a finite number or BLOCK.PARAM[.FIELD] naming one");
+            spec.value = g->get<double>();
+        }
         model.loop_guesses.push_back(std::move(spec));
     }
 }

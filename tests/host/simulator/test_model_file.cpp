@@ -178,6 +178,39 @@ TEST(ModelFile, OverridesReachDialogValuesFieldsAndSourceSettings)
     EXPECT_HAS(refused("int=1"), "expected BLOCK.PARAM[.FIELD]=VALUE");
 }
 
+TEST(ModelFile, LoopGuessesMayNameTheDialogValueTheyFollow)
+{
+    json d = minimal_model();
+    d["loop_guesses"] = {{"map.0.0", "map.1.k"}, {"int.0.0", "int.2"}, {"src.0.0", "src.value"}};
+    cyclesim::ModelOverrides o;
+    auto guess = [&](const cyclesim::ModelSpec& m, const std::string& signal) {
+        for (const auto& g : m.loop_guesses)
+            if (g.signal.text == signal) return g.value;
+        ADD_FAILURE() << "no guess for " << signal;
+        return 0.0;
+    };
+    auto m = cyclesim::parse_model(d, "m.json", o);
+    EXPECT_DOUBLE_EQ(guess(m, "map.0.0"), 0.5);
+    EXPECT_DOUBLE_EQ(guess(m, "int.0.0"), 1.0);
+    EXPECT_DOUBLE_EQ(guess(m, "src.0.0"), 1.0);
+    // A --set of the named value moves the guess with it.
+    o.sets = {"map.1.k=0.125"};
+    EXPECT_DOUBLE_EQ(guess(cyclesim::parse_model(d, "m.json", o), "map.0.0"), 0.125);
+
+    auto refused = [&](const json& reference) {
+        json bad = minimal_model();
+        bad["loop_guesses"] = {{"map.0.0", reference}};
+        return failure(bad);
+    };
+    EXPECT_HAS(refused("map.1.q"), "loop_guesses.\"map.0.0\": \"map.1.q\": dialog parameter 1 has no field \"q\"");
+    EXPECT_HAS(refused("map.2.k"), "block 'map' has no dialog parameter 2");
+    EXPECT_HAS(refused("ghost.1"), "no block named 'ghost'");
+    EXPECT_HAS(refused("map.1"), "names {\"c1\":2.0,\"k\":0.5}, not a finite number");
+    EXPECT_HAS(refused("src.slope"), "block 'src' has no setting \"slope\"");
+    EXPECT_HAS(refused("map"), "expected a number or BLOCK.PARAM[.FIELD]");
+    EXPECT_HAS(refused(json::array({1.0})), "expected a finite number or BLOCK.PARAM[.FIELD]");
+}
+
 // Properties every plan must have: an order over all blocks where each
 // non-torn feedthrough edge points forward, and loops that are acyclic once torn.
 TEST(ExecutionPlan, OrdersBlocksAndTearsEveryCycle)
