@@ -38,7 +38,7 @@ void ChillerRun(benchmark::State& state)
     doc.erase("plots");
     sfun_set_print_sink(&discard, nullptr);
 
-    testsupport::ScopedWorkdir wd(testsupport::build_dir() / "testlib" / "libcompressor_counting_props.so");
+    testsupport::ScopedWorkdir wd(testsupport::build_dir() / "testlib" / "libcounting_props.so");
     if (!counting_props_use(testsupport::real_library().c_str())) {
         state.SkipWithError("real property library not built");
         return;

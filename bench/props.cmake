@@ -1,10 +1,5 @@
 # Cost per PropsSI call of the queries the blocks make (through the shared
 # library's C entry, as the blocks call it), cached and uncached saturation,
 # and the query mix of one condenser derivative evaluation.
-if(TARGET fluidprops)
-  if(NOT TARGET benchmark::benchmark)
-    find_package(benchmark REQUIRED)
-  endif()
-  add_executable(props_bench ${CMAKE_CURRENT_LIST_DIR}/props_bench.cpp)
-  target_link_libraries(props_bench PRIVATE fluidprops benchmark::benchmark)
-endif()
+add_executable(props_bench ${CMAKE_CURRENT_LIST_DIR}/props_bench.cpp)
+target_link_libraries(props_bench PRIVATE fluidprops benchmark::benchmark)

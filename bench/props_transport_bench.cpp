@@ -1,15 +1,13 @@
 // Cost of one viscosity evaluation per fluid: the correlation alone (the equation-of-state quantities that the
-// residual-entropy and water correlations ask for answered with constants), and, when the EOS core is part of
-// the build, with those quantities from the core and as a whole saturated-liquid query. Also the brine calls.
+// residual-entropy and water correlations ask for answered with constants), and with those quantities from
+// the EOS core and as a whole saturated-liquid query. Also the brine calls.
 #include <benchmark/benchmark.h>
 
 #include "brine.h"
 #include "viscosity.h"
 #include "viscosity_models.h"
-#ifdef PROPS_TRANSPORT_BENCH_WITH_CORE
 #include "fluidprops/fluids.h"
 #include "fluidprops/props_si.h"
-#endif
 
 namespace {
 
@@ -43,7 +41,6 @@ void BM_Viscosity(benchmark::State& st) {
 }
 BENCHMARK(BM_Viscosity)->DenseRange(0, 11);
 
-#ifdef PROPS_TRANSPORT_BENCH_WITH_CORE
 // The EOS quantities from the library's core, as the library's entry point supplies them.
 class CoreEos : public fluidprops::ViscosityEosAccess {
 public:
@@ -85,7 +82,6 @@ void BM_SaturatedLiquidViscosityQuery(benchmark::State& st) {
     st.SetLabel(s.fluid);
 }
 BENCHMARK(BM_SaturatedLiquidViscosityQuery)->DenseRange(0, 11);
-#endif
 
 void BM_BrineProperty(benchmark::State& st) {
     static const char* outputs[] = {"C", "D", "H", "V"};

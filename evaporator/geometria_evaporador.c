@@ -14,14 +14,14 @@
 
 static const double PI = 3.14159265359;
 
-void geometria_evaporador(ParamEvap Evap, double *e_hueco, double *Area_eq, double *V_refrigerante)
+void geometria_evaporador(ParamEvap param, double *e_hueco, double *Area_eq, double *V_refrigerante)
 {
-    const double N_placas = *Evap.N_placas;
-    const double F1 = *Evap.F1;
-    const double C = *Evap.C;
-    const double D = *Evap.D;
-    const double F = *Evap.F;
-    const double G = *Evap.G;
+    const double N_placas = *param.N_placas;
+    const double F1 = *param.F1;
+    const double C = *param.C;
+    const double D = *param.D;
+    const double F = *param.F;
+    const double G = *param.G;
 
     const double N_huecos = N_placas - 1;
     const double N_huecos_R = ceil(N_huecos / 2);
@@ -32,7 +32,7 @@ void geometria_evaporador(ParamEvap Evap, double *e_hueco, double *Area_eq, doub
 
     /* Envelope of the pack less the port holes, less the metal. */
     const double V_total = ((C + 2 * F1) * (D + 2 * F1) - PI * pow(2 * F1, 2)) * (G + F);
-    const double V_material = (*Evap.peso_int + N_placas * *Evap.peso_placa) / *Evap.d_mat;
+    const double V_material = (*param.peso_int + N_placas * *param.peso_placa) / *param.d_mat;
     const double V_int = V_total - V_material;
 
     const double num = V_int - PI * pow(2 * F1, 2) * (4 * F);

@@ -102,12 +102,12 @@ double fraccion_sobrecalentada(double Q, double alfa, double m_sec, double Cp_se
 /* Refrigerant inlet enthalpy [J/kg] implied by the trial outlet enthalpy
  * h_e_out. hc_out (the actual inlet enthalpy) is accepted and not used. */
 double eval_evp_dir(double h_e_out, double hc_out, const double *x, const double *w,
-                    const double *prop, double Aint, const char *refr, ParamEvap Evap);
+                    const double *prop, double Aint, const char *refr, ParamEvap param);
 
 /* Outlet enthalpy [J/kg] whose implied inlet enthalpy is hc_out: false
  * position with ten restarts; h_e_out_previa when every attempt fails. */
 double secant_method_h_e_out(double hc_out, const double *x, const double *w, const double *prop,
-                             double Aint, const char *refr, ParamEvap Evap, double h_e_out_previa);
+                             double Aint, const char *refr, ParamEvap param, double h_e_out_previa);
 
 /* The same search, telling whether it converged (*convergida = 1) or fell
  * back to h_e_out_previa (0). */
@@ -142,7 +142,7 @@ int busqueda_sin_raiz(double hc_out, const double *x, const double *w, const dou
 
 /* Geometry from the bound record: mean channel gap [m], heat-transfer area
  * [m2] and refrigerant-side volume [m3]. */
-void geometria_evaporador(ParamEvap Evap, double *e_hueco, double *Area_eq, double *V_refrigerante);
+void geometria_evaporador(ParamEvap param, double *e_hueco, double *Area_eq, double *V_refrigerante);
 
 /* Positions on the block's output port. */
 enum {

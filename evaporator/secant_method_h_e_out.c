@@ -74,8 +74,8 @@ double busqueda_h_e_out(double hc_out, const double *x, const double *w, const d
 }
 
 double secant_method_h_e_out(double hc_out, const double *x, const double *w, const double *prop,
-                             double Aint, const char *refr, ParamEvap Evap, double h_e_out_previa)
+                             double Aint, const char *refr, ParamEvap param, double h_e_out_previa)
 {
     int convergida;
-    return busqueda_h_e_out(hc_out, x, w, prop, Aint, refr, Evap, h_e_out_previa, &convergida);
+    return busqueda_h_e_out(hc_out, x, w, prop, Aint, refr, param, h_e_out_previa, &convergida);
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds into build/ (or build-sanitize/ with --sanitize).
+# CYCLESIM_WERROR=ON in the environment turns warnings into errors (CI).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,7 @@ if [ "${1:-}" = "--sanitize" ]; then
 else
   EXTRA+=(-DCMAKE_BUILD_TYPE=Release)
 fi
+EXTRA+=(-DCYCLESIM_WERROR="${CYCLESIM_WERROR:-OFF}")
 JOBS=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B "$BUILD_DIR" "${EXTRA[@]}"
 cmake --build "$BUILD_DIR" -j"$JOBS"

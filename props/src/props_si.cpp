@@ -13,12 +13,8 @@
 #include "fluidprops/fluids.h"
 #include "fluidprops/state_checks.h"
 
-#ifdef FLUIDPROPS_HAVE_TRANSPORT
-#include "viscosity.h"
-#endif
-#ifdef FLUIDPROPS_HAVE_BRINE
 #include "brine.h"
-#endif
+#include "viscosity.h"
 
 namespace fluidprops {
 
@@ -128,7 +124,6 @@ double fluid_constant(const Fluid& f, Key k) {
     }
 }
 
-#ifdef FLUIDPROPS_HAVE_TRANSPORT
 class EosAccess final : public ViscosityEosAccess {
 public:
     explicit EosAccess(const Fluid& f) : fluid_(f) {}
@@ -144,7 +139,6 @@ public:
 private:
     const Fluid& fluid_;
 };
-#endif
 
 double state_output(const Fluid& fluid, FlashState& st, const KeyName& out) {
     const double M = fluid.molar_mass();
@@ -168,12 +162,7 @@ double state_output(const Fluid& fluid, FlashState& st, const KeyName& out) {
         case Key::kSpeedOfSound: return speed_of_sound(fluid, st);
         case Key::kViscosity: {
             const ThermoPoint& pt = homogeneous_point(fluid, st, out.description);
-#ifdef FLUIDPROPS_HAVE_TRANSPORT
             return viscosity(fluid.name(), pt.T, pt.rho, EosAccess(fluid));
-#else
-            (void)pt;
-            throw PropertyError("viscosity is not available in this build");
-#endif
         }
         case Key::kConductivity:
             throw PropertyError(std::string("thermal conductivity is not available for ") + fluid.name());
@@ -188,10 +177,8 @@ const char* library_version() { return "fluidprops 1.0.0"; }
 
 double props_si(std::string_view output, std::string_view name1, double value1, std::string_view name2,
                 double value2, std::string_view fluid_name) {
-#ifdef FLUIDPROPS_HAVE_BRINE
     if (incompressible::names_brine(fluid_name))
         return incompressible::brine_props_si(output, name1, value1, name2, value2, fluid_name);
-#endif
     const Fluid* fluid = find_fluid(fluid_name);
     if (!fluid) throw PropertyError("unknown fluid \"" + std::string(fluid_name) + "\"");
     const KeyName* out = find_key(output);

@@ -103,8 +103,8 @@ INSTANTIATE_TEST_SUITE_P(Fluids, ReferenceTable,
                          ::testing::Values("R134a.csv", "Water.csv", "Air.csv", "R32.csv", "R290.csv", "R1234yf.csv",
                                            "R1234zeE.csv", "R744.csv", "R600a.csv", "R410A.csv", "R407C.csv",
                                            "R404A.csv"),
-                         [](const auto& info) {
-                             std::string n = info.param;
+                         [](const auto& case_info) {
+                             std::string n = case_info.param;
                              return n.substr(0, n.find('.'));
                          });
 

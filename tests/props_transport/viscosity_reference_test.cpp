@@ -103,8 +103,8 @@ TEST_P(ViscosityReference, MatchesReferenceRowsAtTheirOwnTemperatureAndDensity) 
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFluids, ViscosityReference, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<FluidCase>& info) {
-                             std::string n = info.param.canonical;
+                         [](const ::testing::TestParamInfo<FluidCase>& case_info) {
+                             std::string n = case_info.param.canonical;
                              std::replace_if(n.begin(), n.end(), [](char ch) { return !std::isalnum(ch); }, '_');
                              return n;
                          });

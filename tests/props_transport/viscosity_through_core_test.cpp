@@ -48,8 +48,8 @@ INSTANTIATE_TEST_SUITE_P(AllFluids, ViscosityThroughCore,
                          ::testing::Values("R134a.csv", "R32.csv", "R290.csv", "R1234yf.csv", "R1234zeE.csv",
                                            "R744.csv", "R600a.csv", "Water.csv", "R410A.csv", "R407C.csv",
                                            "R404A.csv", "Air.csv"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             std::string n = info.param;
+                         [](const ::testing::TestParamInfo<const char*>& case_info) {
+                             std::string n = case_info.param;
                              n = n.substr(0, n.find('.'));
                              return n;
                          });

@@ -216,6 +216,6 @@ TEST_P(ControlledChillerFluid, StartsAndSettlesAtItsSetpoints)
 
 INSTANTIATE_TEST_SUITE_P(Refrigerants, ControlledChillerFluid,
                          ::testing::Values("R1234yf", "R290", "R32", "R410A"),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& case_info) { return case_info.param; });
 
 }  // namespace

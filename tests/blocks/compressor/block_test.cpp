@@ -23,7 +23,7 @@ using nlohmann::json;
 
 namespace {
 
-std::filesystem::path counting_library() { return testsupport::build_dir() / "testlib" / "libcompressor_counting_props.so"; }
+std::filesystem::path counting_library() { return testsupport::build_dir() / "testlib" / "libcounting_props.so"; }
 
 class CompressorBlock : public ::testing::Test {
 protected:

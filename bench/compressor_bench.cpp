@@ -20,7 +20,7 @@ void output_call(benchmark::State& state, const std::filesystem::path& library, 
         state.SkipWithError("property library not built");
         return;
     }
-    testsupport::ScopedWorkdir wd(testsupport::build_dir() / "testlib" / "libcompressor_counting_props.so");
+    testsupport::ScopedWorkdir wd(testsupport::build_dir() / "testlib" / "libcounting_props.so");
     if (!counting_props_use(library.c_str())) {
         state.SkipWithError("property library has no PropsSI");
         return;
