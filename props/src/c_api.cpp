@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "answer_cache.h"
 #include "fluidprops/error.h"
 #include "fluidprops/fluids.h"
 #include "fluidprops/props_si.h"
@@ -55,8 +56,15 @@ FLUIDPROPS_API double PropsSI(const char* output, const char* name1, double valu
                               const char* fluid) {
     try {
         if (!output || !name1 || !name2 || !fluid) throw fluidprops::PropertyError("null argument");
-        const double r = fluidprops::props_si(output, name1, value1, name2, value2, fluid);
+        // A question asked before on this thread has its answer kept.
+        fluidprops::AnswerCache& cache = fluidprops::thread_answer_cache();
+        fluidprops::AnswerCache::Question question;
+        const bool keep = fluidprops::AnswerCache::encode(output, name1, value1, name2, value2, fluid, question);
+        double r;
+        if (keep && cache.find(question, r)) return r;
+        r = fluidprops::props_si(output, name1, value1, name2, value2, fluid);
         if (!std::isfinite(r)) throw fluidprops::PropertyError("the result is not a finite number");
+        if (keep) cache.store(question, r);
         return r;
     } catch (const std::exception& e) {
         set_error(std::string(e.what()) + " : " + describe_call(output, name1, value1, name2, value2, fluid));
