@@ -1,8 +1,10 @@
 // Cost per call of the property queries the blocks make, through the C entry
 // PropsSI of the shared library. Typical R134a cycle states: evaporation at
-// 3e5 Pa, condensation at 1.2e6 Pa. "Fresh" variants change the pressure on
-// every call so that no saturation state can be reused; the others repeat a
-// pressure, as the blocks do within one step.
+// 3e5 Pa, condensation at 1.2e6 Pa. "Fresh" variants cycle through 4096
+// pressures, more than the library keeps answers of, so that every call is
+// computed and no saturation state can be reused: the cost of a question.
+// The others repeat one question, which the library answers from its table of
+// recent answers: the cost of a repeated question.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
