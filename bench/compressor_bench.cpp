@@ -10,6 +10,7 @@
 
 #include "block_instance.h"
 #include "counting_props.h"
+#include "fresh_point.h"
 #include "test_workdir.h"
 
 namespace {
@@ -37,8 +38,12 @@ void output_call(benchmark::State& state, const std::filesystem::path& library, 
     b.start();
     b.initialize_conditions();
 
+    // The flow and the discharge pressure move at every call, as in a run.
+    testsupport::FreshPoint flow(in[2]), discharge(in[1]);
     counting_props_reset();
     for (auto _ : state) {
+        in[2] = flow.next();
+        in[1] = discharge.next();
         b.outputs(0.0, true);
         benchmark::DoNotOptimize(b.output(0)[0]);
     }

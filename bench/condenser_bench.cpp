@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "block_instance.h"
+#include "fresh_point.h"
 #include "test_workdir.h"
 
 #include "Cond.h"
@@ -107,13 +108,19 @@ void run(benchmark::State& state, double mode, const char* tipo, bool derivative
     b.check_parameters();
     b.initialize_conditions();
     b.outputs(0, true);  // the first call also pays for loading fluid data
+    // The pressure and the inlet enthalpy move at every call, as in a run.
+    testsupport::FreshPoint pressure(b.cont_states()[ESTADO_P]), enthalpy(u[2]);
+    const double inlet_enthalpy = u[2];
     for (auto _ : state) {
+        b.cont_states()[ESTADO_P] = pressure.next();
+        u[2] = enthalpy.next();
         if (derivative)
             b.derivatives(0, true);
         else
             b.outputs(0, true);
         benchmark::DoNotOptimize(b.output(0).data());
     }
+    u[2] = inlet_enthalpy;
     b.terminate();
     if (real_entry) {
         long n_out = 0, n_der = 0;

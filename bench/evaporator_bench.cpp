@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "block_instance.h"
+#include "fresh_point.h"
 #include "test_workdir.h"
 
 extern "C" {
@@ -74,7 +75,9 @@ void BM_EvaporatorOutputCall(benchmark::State& state)
     cyclesim::PluginRegistry reg(testsupport::blocks_dir());
     cyclesim::BlockInstance b(reg.load("Evaporator"), "evap", cyclesim::dialog_from_json(params(c), "evap"));
     b.initialize_sizes();
-    for (int k = 0; k < 6; ++k) b.connect_input(0, k, &c.u[k]);
+    std::vector<double> u = c.u;  // the pressure moves at every call, as in a run
+    testsupport::FreshPoint pressure(c.u[2]);
+    for (int k = 0; k < 6; ++k) b.connect_input(0, k, &u[k]);
     b.initialize_sample_times();
     b.check_parameters();
     b.start();
@@ -82,6 +85,7 @@ void BM_EvaporatorOutputCall(benchmark::State& state)
     const double h_inicial = b.rwork()[3];
     for (auto _ : state) {
         b.rwork()[3] = h_inicial;  // every call starts from the same fallback
+        u[2] = pressure.next();
         b.outputs(0.0, true);
         benchmark::DoNotOptimize(b.output(0)[9]);
     }
