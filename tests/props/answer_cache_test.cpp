@@ -1,15 +1,12 @@
 // The C entry's table of recent answers: a kept answer is returned only for
-// exactly the same question, and never hides a refusal.
+// exactly the same question (its use through the C entry: c_entry_test.cpp).
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "answer_cache.h"
-#include "fluidprops/props_si.h"
 
 namespace {
 
@@ -71,59 +68,6 @@ TEST(AnswerCache, AQuestionThatTakesAnotherSlotReplacesItsAnswer) {
     EXPECT_FALSE(cache.find(first, a));
     ASSERT_TRUE(cache.find(other, a));
     EXPECT_EQ(a, 2.0);
-}
-
-// Through the shared library as the blocks load it.
-class CachedEntry : public ::testing::Test {
-protected:
-    using PropsFn = double (*)(const char*, const char*, double, const char*, double, const char*);
-    void SetUp() override {
-        const std::string path = std::string(CYCLESIM_BUILD_DIR) + "/Tarvex_files/libCoolProp.so";
-        handle_ = dlopen(path.c_str(), RTLD_LAZY);
-        ASSERT_NE(handle_, nullptr) << dlerror();
-        props_ = reinterpret_cast<PropsFn>(dlsym(handle_, "PropsSI"));
-        param_ = reinterpret_cast<long (*)(const char*, char*, int)>(dlsym(handle_, "get_global_param_string"));
-        ASSERT_NE(props_, nullptr);
-        ASSERT_NE(param_, nullptr);
-    }
-    void TearDown() override {
-        if (handle_) dlclose(handle_);
-    }
-    std::string errstring() {
-        char buf[1024];
-        param_("errstring", buf, sizeof buf);
-        return buf;
-    }
-    void* handle_ = nullptr;
-    PropsFn props_ = nullptr;
-    long (*param_)(const char*, char*, int) = nullptr;
-};
-
-TEST_F(CachedEntry, RepeatedQuestionsGetTheComputedAnswerBitForBit) {
-    // Ask a sweep three times, so that later rounds are answered from the
-    // table (or recomputed where a slot was taken): every answer must equal
-    // the library's own computation exactly.
-    for (int round = 0; round < 3; ++round) {
-        for (int i = 0; i < 300; ++i) {
-            const double p = 2e5 + 1e3 * i, h = 4.1e5 + 37.0 * i;
-            ASSERT_EQ(props_("C", "P", p, "H", h, "R134a"), fluidprops::props_si("C", "P", p, "H", h, "R134a"))
-                << "round " << round << ", p = " << p;
-            ASSERT_EQ(props_("T", "P", p, "Q", 1.0, "R134a"), fluidprops::props_si("T", "P", p, "Q", 1.0, "R134a"));
-        }
-    }
-}
-
-TEST_F(CachedEntry, ARefusedQuestionIsRefusedAgainWithItsOwnMessage) {
-    EXPECT_EQ(props_("C", "P", 1e6, "Q", 0.5, "R134a"), HUGE_VAL);
-    EXPECT_NE(errstring().find("two-phase"), std::string::npos) << errstring();
-    EXPECT_EQ(props_("H", "P", 1e6, "Q", 0, "NotAFluid"), HUGE_VAL);
-    EXPECT_NE(errstring().find("NotAFluid"), std::string::npos) << errstring();
-    // The first question again: refused again, and its message is back.
-    EXPECT_EQ(props_("C", "P", 1e6, "Q", 0.5, "R134a"), HUGE_VAL);
-    EXPECT_NE(errstring().find("two-phase"), std::string::npos) << errstring();
-    // A valid question between two identical refusals does not answer them.
-    EXPECT_TRUE(std::isfinite(props_("C", "P", 1e6, "Q", 0.0, "R134a")));
-    EXPECT_EQ(props_("C", "P", 1e6, "Q", 0.5, "R134a"), HUGE_VAL);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "fluidprops/props_si.h"
+
 namespace {
 
 using PropsFn = double (*)(const char*, const char*, double, const char*, double, const char*);
@@ -116,6 +118,35 @@ TEST_F(CEntry, ErrorMessageIsKeptPerThread) {
     }
     for (auto& th : threads) th.join();
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
+}
+
+// The library keeps the answers of recent questions: a repeated question gets
+// exactly the computed answer, and a refusal is never hidden.
+TEST_F(CEntry, RepeatedQuestionsGetTheComputedAnswerBitForBit) {
+    // Ask a sweep three times, so that later rounds are answered from the
+    // table (or recomputed where a slot was taken): every answer must equal
+    // the library's own computation exactly.
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 300; ++i) {
+            const double p = 2e5 + 1e3 * i, h = 4.1e5 + 37.0 * i;
+            ASSERT_EQ(props_("C", "P", p, "H", h, "R134a"), fluidprops::props_si("C", "P", p, "H", h, "R134a"))
+                << "round " << round << ", p = " << p;
+            ASSERT_EQ(props_("T", "P", p, "Q", 1.0, "R134a"), fluidprops::props_si("T", "P", p, "Q", 1.0, "R134a"));
+        }
+    }
+}
+
+TEST_F(CEntry, ARefusedQuestionIsRefusedAgainWithItsOwnMessage) {
+    EXPECT_EQ(props_("C", "P", 1e6, "Q", 0.5, "R134a"), HUGE_VAL);
+    EXPECT_NE(errstring().find("two-phase"), std::string::npos) << errstring();
+    EXPECT_EQ(props_("H", "P", 1e6, "Q", 0, "NotAFluid"), HUGE_VAL);
+    EXPECT_NE(errstring().find("NotAFluid"), std::string::npos) << errstring();
+    // The first question again: refused again, and its message is back.
+    EXPECT_EQ(props_("C", "P", 1e6, "Q", 0.5, "R134a"), HUGE_VAL);
+    EXPECT_NE(errstring().find("two-phase"), std::string::npos) << errstring();
+    // A valid question between two identical refusals does not answer them.
+    EXPECT_TRUE(std::isfinite(props_("C", "P", 1e6, "Q", 0.0, "R134a")));
+    EXPECT_EQ(props_("C", "P", 1e6, "Q", 0.5, "R134a"), HUGE_VAL);
 }
 
 TEST_F(CEntry, OnlyTheCEntryPointsAreExported) {
