@@ -15,12 +15,6 @@ namespace {
 
 constexpr std::string_view kPrefix = "INCOMP::";
 
-std::string fmt(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.10g", v);
-    return buf;
-}
-
 // Antiderivative in T of the polynomial (constant of integration chosen so it vanishes at T_base).
 double integral_in_T(const Polynomial2D& p, double dT, double dx) {
     double sum = 0.0, pT = dT;
@@ -141,11 +135,11 @@ void check_temperature(const BrineModel& b, double T, double x, std::string_view
     // gives the more useful message for cold states.
     const double T_freeze = freezing_temperature(b, x);
     if (T < T_freeze)
-        throw PropertyError(std::string(fluid) + ": temperature " + fmt(T) + " K is below the freezing point " +
-                            fmt(T_freeze) + " K");
+        throw PropertyError(std::string(fluid) + ": temperature " + format_number(T) + " K is below the freezing point " +
+                            format_number(T_freeze) + " K");
     if (T < b.T_min || T > b.T_max)
-        throw PropertyError(std::string(fluid) + ": temperature " + fmt(T) + " K is outside the range " +
-                            fmt(b.T_min) + " K to " + fmt(b.T_max) + " K");
+        throw PropertyError(std::string(fluid) + ": temperature " + format_number(T) + " K is outside the range " +
+                            format_number(b.T_min) + " K to " + format_number(b.T_max) + " K");
 }
 
 double brine_props_si(std::string_view output, std::string_view name1, double value1, std::string_view name2,
@@ -155,8 +149,8 @@ double brine_props_si(std::string_view output, std::string_view name1, double va
     const BrineModel& b = *parsed->model;
     const double x = parsed->mass_fraction;
     if (!(x >= b.x_min && x <= b.x_max))
-        throw PropertyError(std::string(fluid) + ": mass fraction " + fmt(x) + " is outside the range " +
-                            fmt(b.x_min) + " to " + fmt(b.x_max));
+        throw PropertyError(std::string(fluid) + ": mass fraction " + format_number(x) + " is outside the range " +
+                            format_number(b.x_min) + " to " + format_number(b.x_max));
 
     double T = 0.0, p = 0.0;
     if (is_key(name1, {"T"}) && is_key(name2, {"P"})) {
@@ -170,10 +164,10 @@ double brine_props_si(std::string_view output, std::string_view name1, double va
                             ") is not supported; give pressure and temperature");
     }
     if (!std::isfinite(p) || !(p > 0.0))
-        throw PropertyError(std::string(fluid) + ": invalid pressure " + fmt(p) + " Pa");
+        throw PropertyError(std::string(fluid) + ": invalid pressure " + format_number(p) + " Pa");
     if (p < kBrinePressureMin || p > kBrinePressureMax)
-        throw PropertyError(std::string(fluid) + ": pressure " + fmt(p) + " Pa is outside the range " +
-                            fmt(kBrinePressureMin) + " Pa to " + fmt(kBrinePressureMax) + " Pa");
+        throw PropertyError(std::string(fluid) + ": pressure " + format_number(p) + " Pa is outside the range " +
+                            format_number(kBrinePressureMin) + " Pa to " + format_number(kBrinePressureMax) + " Pa");
     check_temperature(b, T, x, fluid);
 
     if (is_key(output, {"T"})) return T;

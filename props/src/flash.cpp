@@ -21,12 +21,6 @@ namespace fluidprops {
 
 namespace {
 
-std::string fmt(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.10g", v);
-    return buf;
-}
-
 // ---- saturation cache ------------------------------------------------------
 
 struct CacheEntry {
@@ -222,34 +216,34 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
     // the equation itself changes phase there. A blend's fitted bubble and
     // dew lines can miss that transition close to the critical point.
     if (seen_below && seen_above && hi - lo <= 1e-12 * T) {
-        const std::string where = "the equation of state changes phase at T = " + fmt(T) + " K, p = " + fmt(p) + " Pa";
+        const std::string where = "the equation of state changes phase at T = " + format_number(T) + " K, p = " + format_number(p) + " Pa";
         if (fluid.pseudo_pure())
-            throw PhaseChangeError("pressure " + fmt(p) + " Pa is too close to the critical point of " +
+            throw PhaseChangeError("pressure " + format_number(p) + " Pa is too close to the critical point of " +
                                    std::string(fluid.name()) + " to decide the phase of this state (" + where +
                                    ", away from the fitted bubble and dew lines)");
         throw PhaseChangeError(std::string("no single-phase state of ") + fluid.name() + " has " + what + " " +
-                               fmt(target) + ": " + where);
+                               format_number(target) + ": " + where);
     }
     // Converged onto an end of the range without meeting the target.
     if (T <= T_lo * (1.0 + 1e-9))
-        throw PropertyError(std::string(what) + " " + fmt(target) + " at p = " + fmt(p) + " Pa lies below the range of " +
-                            fluid.name() + " (temperature would be below the triple point " + fmt(fluid.T_min()) + " K)");
+        throw PropertyError(std::string(what) + " " + format_number(target) + " at p = " + format_number(p) + " Pa lies below the range of " +
+                            fluid.name() + " (temperature would be below the triple point " + format_number(fluid.T_min()) + " K)");
     if (T >= T_hi * (1.0 - 1e-9))
-        throw PropertyError(std::string(what) + " " + fmt(target) + " at p = " + fmt(p) + " Pa lies above the range of " +
-                            fluid.name() + " (temperature would exceed " + fmt(T_hi) + " K)");
+        throw PropertyError(std::string(what) + " " + format_number(target) + " at p = " + format_number(p) + " Pa lies above the range of " +
+                            fluid.name() + " (temperature would exceed " + format_number(T_hi) + " K)");
     throw PropertyError(std::string("(P, ") + (kind == Caloric::kEnthalpy ? "H" : "S") + ") flash did not converge for " +
-                        fluid.name() + " at p = " + fmt(p) + " Pa");
+                        fluid.name() + " at p = " + format_number(p) + " Pa");
 }
 
 void check_pressure(const Fluid& fluid, double p) {
     if (!std::isfinite(p) || !(p > 0.0))
-        throw PropertyError("pressure must be positive and finite (got " + fmt(p) + " Pa) for " + fluid.name());
+        throw PropertyError("pressure must be positive and finite (got " + format_number(p) + " Pa) for " + fluid.name());
     if (p < kMinPressure)
-        throw PropertyError("pressure " + fmt(p) + " Pa is below the lowest pressure handled (" + fmt(kMinPressure) +
+        throw PropertyError("pressure " + format_number(p) + " Pa is below the lowest pressure handled (" + format_number(kMinPressure) +
                             " Pa) for " + fluid.name());
     if (p > fluid.data().p_max * 10.0)
-        throw PropertyError("pressure " + fmt(p) + " Pa is far above the range of " + fluid.name() + " (" +
-                            fmt(fluid.data().p_max) + " Pa)");
+        throw PropertyError("pressure " + format_number(p) + " Pa is far above the range of " + fluid.name() + " (" +
+                            format_number(fluid.data().p_max) + " Pa)");
 }
 
 // Close to the critical pressure of a blend the equation may have no state on
@@ -273,7 +267,7 @@ FlashState flash_py_blend_near_critical(const Fluid& fluid, double p, double y, 
         if (y > y_v + e_v)
             return single_phase(solve_temperature(fluid, p, y, kind, Phase::kGas, Tv - 0.01, fluid.T_upper(), Tv, 0.0), p);
     }
-    throw PropertyError("pressure " + fmt(p) + " Pa is too close to the critical point of " + std::string(fluid.name()) +
+    throw PropertyError("pressure " + format_number(p) + " Pa is too close to the critical point of " + std::string(fluid.name()) +
                         " to decide the phase of this state");
 }
 
@@ -363,20 +357,20 @@ void set_saturation_cache_enabled(bool enabled) {
 FlashState flash_pq(const Fluid& fluid, double p, double Q) {
     check_pressure(fluid, p);
     if (!(Q >= 0.0 && Q <= 1.0))
-        throw PropertyError("vapour quality Q = " + fmt(Q) + " is outside [0, 1] for " + std::string(fluid.name()));
+        throw PropertyError("vapour quality Q = " + format_number(Q) + " is outside [0, 1] for " + std::string(fluid.name()));
     return two_phase(fluid, cached_saturation_at_p(fluid, p), Q);
 }
 
 FlashState flash_tq(const Fluid& fluid, double T, double Q) {
     if (!(Q >= 0.0 && Q <= 1.0))
-        throw PropertyError("vapour quality Q = " + fmt(Q) + " is outside [0, 1] for " + std::string(fluid.name()));
+        throw PropertyError("vapour quality Q = " + format_number(Q) + " is outside [0, 1] for " + std::string(fluid.name()));
     const SaturationPair sat = fluid.saturation_at_T(T);
     if (fluid.pseudo_pure()) {
         // A blend has no single saturation pressure at T: only the bubble
         // point (Q = 0) and the dew point (Q = 1) are defined.
         if (Q != 0.0 && Q != 1.0)
             throw PropertyError("for the blend " + std::string(fluid.name()) +
-                                " only Q = 0 (bubble point) or Q = 1 (dew point) can be given with T; got Q = " + fmt(Q));
+                                " only Q = 0 (bubble point) or Q = 1 (dew point) can be given with T; got Q = " + format_number(Q));
         SaturationPair one = sat;
         one.p = Q == 0.0 ? sat.liquid.p : sat.vapor.p;
         FlashState st = two_phase(fluid, one, Q);
@@ -394,13 +388,13 @@ FlashState flash_ps(const Fluid& fluid, double p, double smolar) { return flash_
 FlashState flash_pt(const Fluid& fluid, double p, double T) {
     check_pressure(fluid, p);
     if (!std::isfinite(T) || !(T > 0.0))
-        throw PropertyError("temperature must be positive and finite (got " + fmt(T) + " K) for " + std::string(fluid.name()));
+        throw PropertyError("temperature must be positive and finite (got " + format_number(T) + " K) for " + std::string(fluid.name()));
     if (T < fluid.T_min())
-        throw PropertyError("temperature " + fmt(T) + " K is below the triple-point temperature " + fmt(fluid.T_min()) +
+        throw PropertyError("temperature " + format_number(T) + " K is below the triple-point temperature " + format_number(fluid.T_min()) +
                             " K of " + fluid.name());
     if (T > kMaxTemperatureFactor * fluid.data().T_max)
-        throw PropertyError("temperature " + fmt(T) + " K is far above the range of " + std::string(fluid.name()) +
-                            " (" + fmt(fluid.data().T_max) + " K)");
+        throw PropertyError("temperature " + format_number(T) + " K is far above the range of " + std::string(fluid.name()) +
+                            " (" + format_number(fluid.data().T_max) + " K)");
     Phase phase;
     if (p > fluid.p_crit() || T > fluid.T_crit()) {
         phase = Phase::kSupercritical;
@@ -413,8 +407,8 @@ FlashState flash_pt(const Fluid& fluid, double p, double T) {
         } else if (p < pv) {
             phase = Phase::kGas;
         } else {
-            throw PropertyError("(P, T) = (" + fmt(p) + " Pa, " + fmt(T) + " K) lies inside the two-phase glide of " +
-                                fluid.name() + " (dew pressure " + fmt(pv) + " Pa, bubble pressure " + fmt(pl) +
+            throw PropertyError("(P, T) = (" + format_number(p) + " Pa, " + format_number(T) + " K) lies inside the two-phase glide of " +
+                                fluid.name() + " (dew pressure " + format_number(pv) + " Pa, bubble pressure " + format_number(pl) +
                                 " Pa); give Q instead");
         }
     } else {
@@ -425,7 +419,7 @@ FlashState flash_pt(const Fluid& fluid, double p, double T) {
             psat = fluid.saturation_at_T(T).p;
         }
         if (std::abs(p - psat) <= 1e-9 * psat)
-            throw PropertyError("(P, T) = (" + fmt(p) + " Pa, " + fmt(T) + " K) is a saturation state of " + fluid.name() +
+            throw PropertyError("(P, T) = (" + format_number(p) + " Pa, " + format_number(T) + " K) is a saturation state of " + fluid.name() +
                                 "; give Q instead");
         phase = p > psat ? Phase::kLiquid : Phase::kGas;
     }
@@ -439,7 +433,7 @@ const ThermoPoint& homogeneous_point(const Fluid& fluid, FlashState& st, const c
     // the flashes clamp the quality) carry their point.
     if (st.has_point) return st.point;
     throw PropertyError(std::string(what) + " is not defined inside the two-phase region: " + fluid.name() +
-                        " at P = " + fmt(st.p) + " Pa, T = " + fmt(st.T) + " K, Q = " + fmt(st.Q));
+                        " at P = " + format_number(st.p) + " Pa, T = " + format_number(st.T) + " K, Q = " + format_number(st.Q));
 }
 
 }  // namespace fluidprops

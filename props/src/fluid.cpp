@@ -54,12 +54,6 @@ const ChebyshevPiece& piece_for(std::span<const ChebyshevPiece> pieces, double T
     return pieces[lo];
 }
 
-std::string fmt(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.10g", v);
-    return buf;
-}
-
 }  // namespace
 
 Fluid::Fluid(const FluidData& data) : data_(data) {
@@ -234,8 +228,8 @@ double Fluid::density(double T, double p, Phase phase, double guess) const {
         }
     }
     const char* what = phase == Phase::kGas ? "vapour" : (phase == Phase::kLiquid ? "liquid" : "fluid");
-    throw PropertyError(std::string("no ") + what + " state of " + data_.name + " found at T = " + fmt(T) +
-                        " K, p = " + fmt(p) + " Pa");
+    throw PropertyError(std::string("no ") + what + " state of " + data_.name + " found at T = " + format_number(T) +
+                        " K, p = " + format_number(p) + " Pa");
 }
 
 // ---------------------------------------------------------------------------
@@ -329,9 +323,9 @@ double Fluid::ancillary_inverse(const AncillaryCurve& c, double y) const {
     double hi = std::min(c.T_max, c.T_r);
     const double ylo = ancillary(c, lo), yhi = ancillary(c, hi);
     if (!(y >= std::min(ylo, yhi) && y <= std::max(ylo, yhi)))
-        throw PropertyError("value " + fmt(y) + " is outside the range of the saturation curve of " +
-                            std::string(data_.name) + " (" + fmt(std::min(ylo, yhi)) + " to " +
-                            fmt(std::max(ylo, yhi)) + ")");
+        throw PropertyError("value " + format_number(y) + " is outside the range of the saturation curve of " +
+                            std::string(data_.name) + " (" + format_number(std::min(ylo, yhi)) + " to " +
+                            format_number(std::max(ylo, yhi)) + ")");
     if (c.form != AncillaryForm::kExponential || !(ylo < yhi) || !(ylo > 0.0))
         return solve_bracketed([&](double T) { return ancillary(c, T) - y; }, lo, hi, 1e-13);
     // Safeguarded Newton on ln y, which is nearly linear in 1/T; start from
@@ -394,12 +388,12 @@ bool Fluid::solve_equilibrium(double T, double& rho_liquid, double& rho_vapor) c
 
 SaturationPair Fluid::saturation_at_p(double p) const {
     if (!std::isfinite(p) || !(p > 0.0))
-        throw PropertyError("saturation pressure must be positive and finite (got " + fmt(p) + " Pa)");
+        throw PropertyError("saturation pressure must be positive and finite (got " + format_number(p) + " Pa)");
     if (p < p_sat_min_)
-        throw PropertyError("pressure " + fmt(p) + " Pa is below the triple-point pressure " + fmt(p_sat_min_) +
+        throw PropertyError("pressure " + format_number(p) + " Pa is below the triple-point pressure " + format_number(p_sat_min_) +
                             " Pa of " + data_.name + ": no liquid, hence no saturation state, exists there");
     if (p > p_crit_)
-        throw PropertyError("pressure " + fmt(p) + " Pa is above the critical pressure " + fmt(p_crit_) + " Pa of " +
+        throw PropertyError("pressure " + format_number(p) + " Pa is above the critical pressure " + format_number(p_crit_) + " Pa of " +
                             data_.name + ": no saturation state exists there");
     SaturationPair sat;
     sat.p = p;
@@ -417,7 +411,7 @@ SaturationPair Fluid::saturation_at_p(double p) const {
         } catch (const PropertyError&) {
             // Close to the critical point the equation has no liquid (or
             // vapour) state on the ancillary bubble (dew) line.
-            throw PropertyError("pressure " + fmt(p) + " Pa is too close to the critical point of " +
+            throw PropertyError("pressure " + format_number(p) + " Pa is too close to the critical point of " +
                                 std::string(data_.name) + ": the equation has no saturated state on its bubble/dew line there");
         }
         sat.liquid = evaluate(Tl, rl);
@@ -431,7 +425,7 @@ SaturationPair Fluid::saturation_at_p(double p) const {
         double rl = sat_liquid_density_guess(T), rv = sat_vapor_density_guess(T);
         auto psat = [&](double Tt) {
             if (!solve_equilibrium(Tt, rl, rv))
-                throw PropertyError(std::string("saturation solver failed for ") + data_.name + " at T = " + fmt(Tt) + " K");
+                throw PropertyError(std::string("saturation solver failed for ") + data_.name + " at T = " + format_number(Tt) + " K");
             double pv, dp;
             pressure(Tt, rl, pv, dp);
             return pv;
@@ -447,10 +441,10 @@ SaturationPair Fluid::saturation_at_p(double p) const {
 
 SaturationPair Fluid::saturation_at_T(double T) const {
     if (!std::isfinite(T) || T < T_min())
-        throw PropertyError("temperature " + fmt(T) + " K is below the triple-point temperature " + fmt(T_min()) +
+        throw PropertyError("temperature " + format_number(T) + " K is below the triple-point temperature " + format_number(T_min()) +
                             " K of " + data_.name);
     if (T > T_crit_)
-        throw PropertyError("temperature " + fmt(T) + " K is above the critical temperature " + fmt(T_crit_) +
+        throw PropertyError("temperature " + format_number(T) + " K is above the critical temperature " + format_number(T_crit_) +
                             " K of " + data_.name + ": no saturation state exists there");
     SaturationPair sat;
     if (data_.superancillary.present()) {
@@ -460,7 +454,7 @@ SaturationPair Fluid::saturation_at_T(double T) const {
     } else if (data_.pseudo_pure) {
         const double pl = bubble_pressure(T), pv = dew_pressure(T);
         if (!std::isfinite(pl) || !std::isfinite(pv))
-            throw PropertyError("temperature " + fmt(T) + " K is outside the saturation range of " + data_.name);
+            throw PropertyError("temperature " + format_number(T) + " K is outside the saturation range of " + data_.name);
         sat.p = pl;
         sat.liquid = evaluate(T, density(T, pl, Phase::kLiquid, sat_liquid_density_guess(T)));
         sat.vapor = evaluate(T, density(T, pv, Phase::kGas, sat_vapor_density_guess(T)));
@@ -469,7 +463,7 @@ SaturationPair Fluid::saturation_at_T(double T) const {
     } else {
         double rl = sat_liquid_density_guess(T), rv = sat_vapor_density_guess(T);
         if (!solve_equilibrium(T, rl, rv))
-            throw PropertyError(std::string("saturation solver failed for ") + data_.name + " at T = " + fmt(T) + " K");
+            throw PropertyError(std::string("saturation solver failed for ") + data_.name + " at T = " + format_number(T) + " K");
         sat.liquid = evaluate(T, rl);
         sat.vapor = evaluate(T, rv);
         sat.p = sat.liquid.p;

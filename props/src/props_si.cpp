@@ -101,12 +101,6 @@ const KeyName* find_key(std::string_view text) {
     return nullptr;
 }
 
-std::string fmt(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.10g", v);
-    return buf;
-}
-
 bool is_constant(Key k) { return k >= Key::kTcrit && k < Key::kUnknown; }
 
 double fluid_constant(const Fluid& f, Key k) {
@@ -190,8 +184,8 @@ double props_si(std::string_view output, std::string_view name1, double value1, 
     if (!k1) throw PropertyError("unknown input key \"" + std::string(name1) + "\"");
     if (!k2) throw PropertyError("unknown input key \"" + std::string(name2) + "\"");
     if (!std::isfinite(value1) || !std::isfinite(value2))
-        throw PropertyError("input values must be finite (" + std::string(name1) + " = " + fmt(value1) + ", " +
-                            std::string(name2) + " = " + fmt(value2) + ")");
+        throw PropertyError("input values must be finite (" + std::string(name1) + " = " + format_number(value1) + ", " +
+                            std::string(name2) + " = " + format_number(value2) + ")");
     if (k1->key == k2->key) throw PropertyError("the two inputs are the same quantity (" + std::string(name1) + ")");
 
     // Normalise the order: pressure first, otherwise temperature first.

@@ -11,25 +11,19 @@ namespace fluidprops {
 
 namespace {
 
-std::string fmt(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.10g", v);
-    return buf;
-}
-
 std::string describe(const Fluid& fluid, const FlashState& st) {
-    std::string s = std::string(fluid.name()) + " at P = " + fmt(st.p) + " Pa, T = " + fmt(st.T) + " K";
-    if (st.two_phase) s += ", Q = " + fmt(st.Q);
+    std::string s = std::string(fluid.name()) + " at P = " + format_number(st.p) + " Pa, T = " + format_number(st.T) + " K";
+    if (st.two_phase) s += ", Q = " + format_number(st.Q);
     return s;
 }
 
 // What is wrong with a homogeneous state, or an empty text when nothing is.
 std::string instability(const Fluid& fluid, const ThermoPoint& pt) {
     const double M = fluid.molar_mass();
-    if (!(pt.cv > 0.0)) return "a negative isochoric heat capacity (cv = " + fmt(pt.cv / M) + " J/(kg K))";
+    if (!(pt.cv > 0.0)) return "a negative isochoric heat capacity (cv = " + format_number(pt.cv / M) + " J/(kg K))";
     if (!(pt.dpdrho_T > 0.0))
-        return "a negative compressibility ((dp/drho)_T = " + fmt(pt.dpdrho_T / M) + " Pa m3/kg)";
-    if (!(pt.cp > 0.0)) return "a negative isobaric heat capacity (cp = " + fmt(pt.cp / M) + " J/(kg K))";
+        return "a negative compressibility ((dp/drho)_T = " + format_number(pt.dpdrho_T / M) + " Pa m3/kg)";
+    if (!(pt.cp > 0.0)) return "a negative isobaric heat capacity (cp = " + format_number(pt.cp / M) + " J/(kg K))";
     if (!(pt.w > 0.0)) return "no real speed of sound (w^2 < 0)";
     return {};
 }
@@ -54,13 +48,13 @@ double isobaric_heat_capacity(const Fluid& fluid, FlashState& st) {
     }
     if (!(pt.cp > 0.0))
         throw PropertyError("isobaric heat capacity of " + describe(fluid, st) + " is not physical (cp = " +
-                            fmt(pt.cp / fluid.molar_mass()) + " J/(kg K))");
+                            format_number(pt.cp / fluid.molar_mass()) + " J/(kg K))");
     return pt.cp;
 }
 
 void refuse_isochoric_heat_capacity(const Fluid& fluid, const FlashState& st, double cv) {
     throw PropertyError("isochoric heat capacity of " + describe(fluid, st) + " is not physical (cv = " +
-                        fmt(cv / fluid.molar_mass()) + " J/(kg K))");
+                        format_number(cv / fluid.molar_mass()) + " J/(kg K))");
 }
 
 double speed_of_sound(const Fluid& fluid, FlashState& st) {

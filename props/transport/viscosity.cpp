@@ -12,12 +12,6 @@
 namespace fluidprops::transport {
 namespace {
 
-std::string fmt(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.10g", v);
-    return buf;
-}
-
 // x^t for exponents that are mostly small integers: exact repeated products for integers
 // (also for negative x), pow otherwise.
 inline double ipow(double x, double t) {
@@ -134,9 +128,9 @@ double modified_batschinski_hildebrand(const ModifiedBatschinskiHildebrand& m, d
     for (std::size_t i = 0; i < m.p.size(); ++i) den += m.p[i] * ipow(tau, m.q[i]);
     const double delta0 = num / den;
     if (!(delta < delta0))
-        throw PropertyError("viscosity: reduced density " + fmt(delta) +
-                            " at or beyond the close-packed limit " + fmt(delta0) + " of the correlation (T = " +
-                            fmt(T) + " K)");
+        throw PropertyError("viscosity: reduced density " + format_number(delta) +
+                            " at or beyond the close-packed limit " + format_number(delta0) + " of the correlation (T = " +
+                            format_number(T) + " K)");
     return S + F * (1.0 / (delta0 - delta) - 1.0 / delta0);
 }
 
@@ -220,14 +214,14 @@ double water_viscosity(const ViscosityModel& model, double T, double rhomolar, c
     // zeta = (p_c / rho_c) (d rho_mass / d p)_T with (d rho_mass/dp)_T = M / (dp/drho_molar)_T.
     const double dpdrho = eos.dpdrho_T(T, rhomolar);
     if (!(dpdrho > 0.0) || !std::isfinite(dpdrho))
-        throw PropertyError("viscosity of Water: state T = " + fmt(T) + " K, rho = " + fmt(rho_mass) +
-                            " kg/m3 is not mechanically stable (dp/drho = " + fmt(dpdrho) + ")");
+        throw PropertyError("viscosity of Water: state T = " + format_number(T) + " K, rho = " + format_number(rho_mass) +
+                            " kg/m3 is not mechanically stable (dp/drho = " + format_number(dpdrho) + ")");
     const double dpdrho_R = eos.dpdrho_T(kWaterTbarR * kWaterTc, rhomolar);
     const double scale = kWaterPc / kWaterRhoc * model.molar_mass;
     const double zeta = scale / dpdrho;
     // At 1.5 Tc every density is stable; guard anyway so that a broken EOS gives an error, not garbage.
     if (!(dpdrho_R > 0.0) || !std::isfinite(dpdrho_R))
-        throw PropertyError("viscosity of Water: equation of state gives dp/drho = " + fmt(dpdrho_R) +
+        throw PropertyError("viscosity of Water: equation of state gives dp/drho = " + format_number(dpdrho_R) +
                             " at the enhancement reference temperature");
     const double zeta_R = scale / dpdrho_R;
     return 1e-6 * water_mu0(T) * water_mu1(T, rho_mass) * water_mu2(T, rho_mass, zeta, zeta_R);
@@ -254,9 +248,9 @@ double composite_viscosity(const ViscosityModel& model, double T, double rhomola
 
 double viscosity(const ViscosityModel& model, double T, double rhomolar, const ViscosityEosAccess& eos) {
     if (!std::isfinite(T) || !(T > 0.0))
-        throw PropertyError("viscosity of " + std::string(model.name) + ": invalid temperature " + fmt(T) + " K");
+        throw PropertyError("viscosity of " + std::string(model.name) + ": invalid temperature " + format_number(T) + " K");
     if (!std::isfinite(rhomolar) || rhomolar < 0.0)
-        throw PropertyError("viscosity of " + std::string(model.name) + ": invalid density " + fmt(rhomolar) +
+        throw PropertyError("viscosity of " + std::string(model.name) + ": invalid density " + format_number(rhomolar) +
                             " mol/m3");
     double eta = 0.0;
     switch (model.kind) {
@@ -271,8 +265,8 @@ double viscosity(const ViscosityModel& model, double T, double rhomolar, const V
             break;
     }
     if (!std::isfinite(eta) || !(eta > 0.0))
-        throw PropertyError("viscosity of " + std::string(model.name) + " is not defined at T = " + fmt(T) +
-                            " K, rho = " + fmt(rhomolar) + " mol/m3 (correlation gives " + fmt(eta) + " Pa s)");
+        throw PropertyError("viscosity of " + std::string(model.name) + " is not defined at T = " + format_number(T) +
+                            " K, rho = " + format_number(rhomolar) + " mol/m3 (correlation gives " + format_number(eta) + " Pa s)");
     return eta;
 }
 

@@ -13,6 +13,7 @@
 #include "contract_checks.h"
 #include "errors.h"
 #include "console_capture.h"
+#include "simulation_error.h"
 #include "test_workdir.h"
 
 extern "C" {
@@ -34,12 +35,7 @@ std::unique_ptr<BlockInstance> make_recorder(PluginRegistry& reg, json record)
 
 std::string initialize_error(BlockInstance& b)
 {
-    try {
-        b.initialize();
-    } catch (const SimulationError& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::simulation_error_of([&] { b.initialize(); });
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // message for get_global_param_string("errstring", ...).
 #pragma once
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -16,5 +17,12 @@ class PropertyError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A number as the library's messages show it: ten significant digits.
+inline std::string format_number(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
 
 }  // namespace fluidprops

@@ -12,6 +12,7 @@
 #include "contract_checks.h"
 #include "errors.h"
 #include "evaluate.h"
+#include "simulation_error.h"
 #include "test_workdir.h"
 
 using namespace cyclesim;
@@ -60,12 +61,7 @@ struct Block {
 
 std::string failure(const json& params)
 {
-    try {
-        Block(params).step();
-    } catch (const SimulationError& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::simulation_error_of([&] { Block(params).step(); });
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "block_instance.h"
 #include "errors.h"
+#include "simulation_error.h"
 #include "test_workdir.h"
 
 extern "C" {
@@ -49,12 +50,7 @@ std::unique_ptr<BlockInstance> make_block(PluginRegistry& reg, const std::string
 
 std::string initialize_error(BlockInstance& b)
 {
-    try {
-        b.initialize();
-    } catch (const SimulationError& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::simulation_error_of([&] { b.initialize(); });
 }
 
 // Whether a library file of that name is mapped into this process.

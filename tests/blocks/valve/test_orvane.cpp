@@ -11,6 +11,7 @@
 #include "block_instance.h"
 #include "errors.h"
 #include "evaluate.h"
+#include "simulation_error.h"
 #include "test_workdir.h"
 
 extern "C" {
@@ -42,12 +43,7 @@ double flow(const json& result)
 
 std::string error_of(const json& params)
 {
-    try {
-        run_valve(params, 0.5, 1.2e6, 3e5, 1.5e5);
-    } catch (const SimulationError& e) {
-        return e.what();
-    }
-    return "";
+    return testsupport::simulation_error_of([&] { run_valve(params, 0.5, 1.2e6, 3e5, 1.5e5); });
 }
 
 }  // namespace
