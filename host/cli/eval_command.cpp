@@ -51,6 +51,8 @@ void add_eval_command(CLI::App& app, const GlobalOptions& globals, int& exit_cod
     cmd->add_option("--rwork", options->rwork, "real work vector after initial conditions (JSON array)");
     cmd->add_option("--time", options->time, "simulation time of the evaluation (default 0)");
     cmd->add_flag("--update", options->update, "call the update callback after outputs and derivatives");
+    cmd->footer("Example:\n  cyclesim eval Orvane --params '[{\"C_eev\": 2.0e-6}, \"R134a\"]' "
+                "--inputs '[[0.5, 1.2e6, 3.0e5, 2.5e5]]'");
 
     cmd->callback([options, &globals, &exit_code]() {
         try {

@@ -1,5 +1,7 @@
 #include "plotting.h"
 
+#include "mat_results_reader.h"
+
 #include "bounded_file.h"
 #include "csv_reader.h"
 #include "errors.h"
@@ -257,9 +259,16 @@ ResultsTable read_results(const fs::path& csv)
     return table;
 }
 
+ResultsTable read_run_results(const fs::path& run_dir)
+{
+    if (!fs::exists(run_dir / "results.csv") && fs::exists(run_dir / "results.mat"))
+        return read_mat_results(run_dir / "results.mat");
+    return read_results(run_dir / "results.csv");
+}
+
 std::vector<fs::path> make_plots(const fs::path& run_dir)
 {
-    ResultsTable table = read_results(run_dir / "results.csv");
+    ResultsTable table = read_run_results(run_dir);
     json spec = json::object();
     if (fs::exists(run_dir / "plots.json")) {
         const std::string text = read_bounded_file(run_dir / "plots.json", kModelFileLimit, "plot");

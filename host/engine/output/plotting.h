@@ -26,6 +26,10 @@ struct ResultsTable {
 // (short rows are filled with NaN). Throws SimulationError.
 ResultsTable read_results(const std::filesystem::path& csv);
 
+// The results of a run directory: results.csv, or results.mat when the run
+// wrote only that.
+ResultsTable read_run_results(const std::filesystem::path& run_dir);
+
 // Draws every plot of `run_dir` (using run_dir/plots.json when present) and
 // returns the PNG files written. Throws SimulationError when gnuplot is
 // missing or fails.
