@@ -3,7 +3,7 @@
 #
 # Runs the chiller at every pair (ambient, chilled-water inlet) of a grid,
 # each at constant conditions until it has settled, with GNU parallel; every
-# run starts from a condenser state computed for its ambient by start_state.py
+# run starts from a condenser state computed for its ambient by ../cycle_tools/start_state.py
 # (same charge everywhere). Collects the settled state of every point into one
 # CSV and draws COP and capacity against the ambient, one line per water
 # temperature, with gnuplot.
@@ -69,7 +69,7 @@ run_point() {
   ka=$(awk -v t="$ambient" 'BEGIN { printf "%.2f", t + 273.15 }')
   kw=$(awk -v t="$water" 'BEGIN { printf "%.2f", t + 273.15 }')
   local start
-  if ! start=$(python3 "$HERE/start_state.py" --model "$MODEL" --build "$BUILD" --air "$ambient" 2>&1); then
+  if ! start=$(python3 "$HERE/../cycle_tools/start_state.py" --model "$MODEL" --build "$BUILD" --air "$ambient" 2>&1); then
     mkdir -p "$dir"
     jq -n --arg m "$start" '{status: "failed", message: $m, final_values: {}}' > "$dir/summary.json"
     return 1

@@ -3,7 +3,7 @@
 
     python3 make_fluid_model.py --fluid R290 [--build build] [-o controlled_chiller_R290.json]
 
-Sizes the chiller for the fluid with ../chiller/size_chiller.py (same design
+Sizes the chiller for the fluid with size_chiller.py (same design
 point: 3 kW, 2/45 degC, 5 K superheat and subcooling, 50 1/s, opening 0.5)
 and writes controlled_chiller.json with that fluid's block parameters, its
 charge and its start state; controls, scenario, logging and plots are kept.
@@ -20,10 +20,10 @@ import json
 import os
 import sys
 
+import size_chiller
+from cycle_tools import CondenserCharge, Evaluator, Props
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "chiller"))
-import size_chiller  # noqa: E402
-from cycle_tools import CondenserCharge, Evaluator, Props  # noqa: E402
 
 HOT_START = 273.15 + 61.0
 HOT_SUBCOOLING, HOT_L3 = 2.0, 0.07
@@ -73,7 +73,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--fluid", required=True)
     ap.add_argument("--build", default=os.path.join(HERE, "..", "..", "build"))
-    ap.add_argument("--template", default=os.path.join(HERE, "controlled_chiller.json"))
+    ap.add_argument("--template", default=os.path.join(HERE, "..", "controlled_chiller", "controlled_chiller.json"))
     ap.add_argument("-o", "--output", help="model file to write (default: standard output)")
     args = ap.parse_args()
     with open(args.template) as f:
