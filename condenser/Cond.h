@@ -22,6 +22,7 @@
 #define COND_H
 
 #include "tipo_propiedades.h" /* CPType */
+#include "efectividad_NTU.h"   /* exchanger type texts */
 
 #ifdef __cplusplus
 extern "C" {
@@ -88,8 +89,8 @@ enum {
 };
 
 /* Exchanger types, compared as whole texts. */
-#define TIPO_CONTRACORRIENTE "PLATE_1_1_CU_1" /* counterflow, air passes zones 3, 2, 1 in series */
-#define TIPO_FLUJO_CRUZADO "CRO_UNMIX_MIX_1"  /* cross flow, each zone gets its share of the air */
+#define TIPO_CONTRACORRIENTE TIPO_NTU_CONTRACORRIENTE /* counterflow, air passes zones 3, 2, 1 in series */
+#define TIPO_FLUJO_CRUZADO TIPO_NTU_FLUJO_CRUZADO     /* cross flow, each zone gets its share of the air */
 
 /* Geometry and heat-transfer coefficients (dialog parameter 1). */
 typedef struct {

@@ -11,14 +11,15 @@
 #define EVAP_H
 
 #include "tipo_propiedades.h"
+#include "efectividad_NTU.h" /* exchanger type texts */
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Exchanger types known to the effectiveness relation. */
-#define TIPO_PLACAS_CONTRACORRIENTE "PLATE_1_1_CU_1"
-#define TIPO_FLUJO_CRUZADO "CRO_UNMIX_MIX_1"
+#define TIPO_PLACAS_CONTRACORRIENTE TIPO_NTU_CONTRACORRIENTE
+#define TIPO_FLUJO_CRUZADO TIPO_NTU_FLUJO_CRUZADO
 
 typedef struct {
     double *N_placas;   /* number of plates [-] */
