@@ -23,12 +23,12 @@
 
 #include "tipo_propiedades.h" /* CPType */
 #include "efectividad_NTU.h"   /* exchanger type texts */
+#include "texto_dialogo.h"     /* CAPACIDAD_TEXTO */
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-#define COND_LONGITUD_TEXTO 100
 
 /* Continuous states, in state order (also output port 1). */
 enum {
@@ -85,6 +85,7 @@ enum {
     RW_DERIVADAS = 40,        /* 5: the derivatives of the latest derivative evaluation */
     RW_U_ANTERIOR = 50,       /* 4: refrigerant inputs at the previous update {mR, mR, hR_c_in, P_c_in} */
     RW_FLAG_CAMBIO_MODO = 60, /* 1 when the mode selection has just reset L3 */
+    RW_DIALOGO_VALIDO = 61,   /* 1 while the dialog values are the ones last found sound */
     N_RWORK_CONDENSADOR = 70
 };
 
@@ -104,7 +105,7 @@ typedef struct {
     const double *alfa3;   /* zone 3 */
     double Aintercambio;   /* heat-exchange area, m2 */
     double V_R;            /* refrigerant volume, m3 */
-    char tipo_interc[COND_LONGITUD_TEXTO];
+    char tipo_interc[CAPACIDAD_TEXTO];
 } ParamCond;
 
 /* Starting values of the states and the mode (dialog parameter 4). */
@@ -128,8 +129,8 @@ typedef struct {
 extern ParamCond CondAire;
 extern Cond_inicial CI;
 extern Parametros_de_simulacion Param_sim;
-extern char refr[COND_LONGITUD_TEXTO];    /* refrigerant name */
-extern char secflux[COND_LONGITUD_TEXTO]; /* secondary-fluid name */
+extern char refr[CAPACIDAD_TEXTO];    /* refrigerant name */
+extern char secflux[CAPACIDAD_TEXTO]; /* secondary-fluid name */
 
 /* A mode is a double truncated towards zero; anything that is not a finite
  * number in the range of small integers counts as no mode at all (0). */

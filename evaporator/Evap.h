@@ -12,6 +12,7 @@
 
 #include "tipo_propiedades.h"
 #include "efectividad_NTU.h" /* exchanger type texts */
+#include "texto_dialogo.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -33,7 +34,7 @@ typedef struct {
     double *d_mat;      /* density of the plate material [kg/m3] */
     double *alfa_tp;    /* heat-transfer coefficient, two-phase zone [W/(m2 K)] */
     double *alfa_sh;    /* heat-transfer coefficient, superheated zone [W/(m2 K)] */
-    char tipo_int[100]; /* exchanger type text */
+    char tipo_int[CAPACIDAD_TEXTO]; /* exchanger type text */
 } ParamEvap;
 
 /* One record, one library handle and one bound entry for the whole

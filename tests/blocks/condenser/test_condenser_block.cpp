@@ -317,6 +317,39 @@ TEST(CondenserBlock, SecondaryFluidWithoutSpecificHeatStopsTheRun)
     }
 }
 
+// The dialog is validated when it changes (the host calls mdlCheckParameters),
+// not at every evaluation: a refused change is named at once, an evaluation
+// made with it anyway still stops with the error instead of reading a missing
+// field, and a sound change takes effect at the next evaluation.
+TEST(CondenserBlock, DialogChangedDuringTheRunIsCheckedWhenItChanges)
+{
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    Block blk(dialog());
+    const auto before = blk.step();
+    json p = dialog();
+    p[0].erase("alfa2");
+    const std::string refused = testsupport::simulation_error_of(
+        [&] { blk->set_parameter(0, dialog_value_from_json(p[0], "cond")); });
+    EXPECT_NE(refused.find("mdlCheckParameters"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("\"alfa2\""), std::string::npos) << refused;
+    for (int k = 0; k < 2; ++k) {
+        const std::string again = testsupport::simulation_error_of([&] { blk.step(); });
+        EXPECT_NE(again.find("\"alfa2\""), std::string::npos) << again;
+    }
+    p = dialog();
+    p[0]["D_tubos"] = 0.0;
+    EXPECT_NE(testsupport::simulation_error_of([&] { blk->set_parameter(0, dialog_value_from_json(p[0], "cond")); })
+                  .find("field \"D_tubos\" of dialog parameter 1 (tube diameter, m) must be a finite number > 0, got 0"),
+              std::string::npos);
+    p = dialog();
+    p[0]["alfa2"] = 260.0;
+    blk->set_parameter(0, dialog_value_from_json(p[0], "cond"));
+    const auto after = blk.step();
+    EXPECT_NE(after, before);
+    Block fresh(p);
+    EXPECT_EQ(after, fresh.step());
+}
+
 TEST(CondenserBlock, InstancesKeepTheirOwnParametersAndLibrary)
 {
     {
