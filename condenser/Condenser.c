@@ -152,7 +152,6 @@ static int dialogo_vigente(SimStruct *S)
  * refrigerant volume. */
 static void enlazar_parametros(SimStruct *S)
 {
-
     CondAire.N_pasos = campo(S, 0, "N_pasos");
     CondAire.N_tubos = campo(S, 0, "N_tubos");
     CondAire.L_tubos = campo(S, 0, "L_tubos");
