@@ -57,7 +57,17 @@ void modelo_condensador_modo1(double *xdot, const double *xCont, const double *u
     const double rho3pp = propiedades_modo1[15];
 
     const double h1 = y_condens[SAL_H1];
-    const double QR1_ec = -y_condens[SAL_QR1];
+    /* Zone 1 is quasi-static in this mode: its length is fitted so that the
+     * effectiveness-NTU heat of the zone equals the desuperheating duty
+     * mR (hR_in - hg(Pg)) of the mean flow, which the extended state carries
+     * as QR1_alt. The balances take that duty. The NTU heat at the fitted
+     * length differs from it only by the fit's tolerance (up to 1e-6 of the
+     * duty), and row 1 would read that residual as zone 1 growing or
+     * shrinking while the fitted length stands still: a spurious source of
+     * V_R (rho1 - rho2) b1 in the charge, some -1.4 g a day for the example
+     * chiller at constant conditions. With the duty, b1 carries only the
+     * difference between the entering and the mean flow. */
+    const double QR1_ec = -y_condens[SAL_QR1_ALT];
     const double QR2_ec = -y_condens[SAL_QR2];
     const double QR3_ec = -y_condens[SAL_QR3];
 
