@@ -27,8 +27,6 @@
  */
 #include "Cond.h"
 
-#include <string.h>
-
 void modelo_condensador_modo1(double *xdot, const double *xCont, const double *u, const double *y_condens,
                               CPType PropsSI, void *lib_handle)
 {
@@ -59,23 +57,7 @@ void modelo_condensador_modo1(double *xdot, const double *xCont, const double *u
     const double rho3pp = propiedades_modo1[15];
 
     const double h1 = y_condens[SAL_H1];
-    /* Zone 1 is quasi-static in this mode: its length is fitted so that the
-     * effectiveness-NTU heat of a zone of that length (area and air flow its
-     * share of the whole) equals the desuperheating duty mR (hR_in - hg(Pg))
-     * of the mean flow, which the extended state carries as QR1_alt. For the
-     * cross-flow exchanger that is the very relation the extended state
-     * evaluates QR1 with, so QR1 and the duty differ only by the fit's
-     * tolerance (up to 1e-6 of the duty). Row 1 would read that remainder as
-     * zone 1 growing or shrinking while the fitted length stands still, and
-     * the zones' mass would change by V_R (rho1 - rho2) b1 with nothing
-     * entering or leaving (-1.4 g a day in the example chiller at constant
-     * conditions). The balances therefore take the duty the fit matched.
-     * For the plate exchanger the zone-1 heat is another relation (the whole
-     * air flow, leaving zone 2) and its difference from the duty is no fit
-     * remainder: it is kept as the balances have it. */
-    const double QR1_balance =
-        strcmp(CondAire.tipo_interc, TIPO_FLUJO_CRUZADO) == 0 ? y_condens[SAL_QR1_ALT] : y_condens[SAL_QR1];
-    const double QR1_ec = -QR1_balance;
+    const double QR1_ec = -y_condens[SAL_QR1];
     const double QR2_ec = -y_condens[SAL_QR2];
     const double QR3_ec = -y_condens[SAL_QR3];
 
