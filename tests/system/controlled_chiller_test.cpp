@@ -158,6 +158,20 @@ TEST_F(ControlledChiller, RespondsToEachDisturbanceInTheRightDirection)
         EXPECT_NEAR(v(name, recovered), v(name, hot), 2e-3 * std::fabs(v(name, hot))) << name;
 }
 
+// An hour at constant conditions. The condenser holds the cycle's whole charge
+// and its entering and leaving flows are one signal, so once settled the
+// condensing pressure must stay put: less than 5 Pa in half a day, here
+// pro rata over the second half hour (a length fit left at 1e-6 of its duty
+// made it fall some 16 Pa there).
+TEST(ControlledChillerAtRest, HoldsItsChargeAndCondensingPressure)
+{
+    const Results r(run_dir("controlled_chiller_rest") / "results.csv");
+    ASSERT_GE(r.time(r.rows() - 1), 3600.0);
+    const double drift = r.value("p_cond", 3600) - r.value("p_cond", 1800);
+    EXPECT_LT(std::fabs(drift), 5.0 * 1800 / 43200) << drift << " Pa";
+    expect_settled_at_setpoints(r, 3600, "at rest");
+}
+
 // The reduced envelope (corners of the grid), run by envelope.sh into one CSV.
 TEST(ControlledChillerEnvelope, EveryCornerCompletesSettlesAndExplainsItsSaturation)
 {
