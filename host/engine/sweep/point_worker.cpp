@@ -9,6 +9,8 @@
 #include "run_model.h"
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -36,6 +38,19 @@ json read_json(const std::filesystem::path& file)
 }
 
 }  // namespace
+
+std::string preparation_key(const std::vector<std::string>& argv)
+{
+    // FNV-1a over the arguments, each ended by a zero byte.
+    std::uint64_t h = 1469598103934665603ull;
+    for (const auto& a : argv) {
+        for (unsigned char c : a) h = (h ^ c) * 1099511628211ull;
+        h = (h ^ 0u) * 1099511628211ull;
+    }
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+    return buf;
+}
 
 std::vector<std::string> parse_prepared_sets(const std::string& output)
 {
@@ -143,17 +158,42 @@ void run_point(const std::filesystem::path& point_file, const std::filesystem::p
     std::string failure;
     double prepare_s = 0;
     if (!def.at("prepare").empty()) {
-        const auto argv = def["prepare"].get<std::vector<std::string>>();
+        // {build} is this machine's build folder (the one holding bin/cyclesim),
+        // known only here: on a remote machine it is that machine's.
+        auto argv = def["prepare"].get<std::vector<std::string>>();
+        std::error_code ec;
+        const std::string build = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path().string();
+        for (auto& a : argv)
+            for (std::size_t at; (at = a.find("{build}")) != std::string::npos;) a.replace(at, 7, build);
         const auto t0 = std::chrono::steady_clock::now();
+        // A preparation is a function of its arguments: points that share
+        // them (every water temperature at one ambient) share its --sets,
+        // kept in the sweep's prepared/ folder.
+        const std::filesystem::path cache =
+            point_file.parent_path().parent_path() / "prepared" / (preparation_key(argv) + ".json");
+        json cached;
         try {
-            ProcessResult r = run_process(argv, def.at("prepare_dir").get<std::string>());
-            if (r.exit_code != 0)
-                failure = "preparation " + argv[0] + " exited with status " + std::to_string(r.exit_code) +
-                          (r.err.empty() ? "" : ": " + tail_lines(r.err, 600));
-            else
-                for (auto& s : parse_prepared_sets(r.out)) sets.push_back(s);
-        } catch (const std::exception& e) {
-            failure = std::string("preparation ") + argv[0] + ": " + e.what();
+            if (std::filesystem::is_regular_file(cache)) cached = read_json(cache);
+        } catch (const std::exception&) {
+            cached = nullptr;
+        }
+        if (cached.is_object() && cached.value("argv", json()) == json(argv)) {
+            for (const auto& s : cached.at("sets")) sets.push_back(s.get<std::string>());
+        } else {
+            try {
+                ProcessResult r = run_process(argv, def.at("prepare_dir").get<std::string>());
+                if (r.exit_code != 0) {
+                    failure = "preparation " + argv[0] + " exited with status " + std::to_string(r.exit_code) +
+                              (r.err.empty() ? "" : ": " + tail_lines(r.err, 600));
+                } else {
+                    const auto prepared = parse_prepared_sets(r.out);
+                    for (const auto& s : prepared) sets.push_back(s);
+                    std::filesystem::create_directories(cache.parent_path());
+                    write_json_file(cache, json{{"argv", argv}, {"sets", prepared}});
+                }
+            } catch (const std::exception& e) {
+                failure = std::string("preparation ") + argv[0] + ": " + e.what();
+            }
         }
         prepare_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }

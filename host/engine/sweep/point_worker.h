@@ -32,6 +32,10 @@ nlohmann::json collect_point(const nlohmann::json& summary, const nlohmann::json
 // next to it. `blocks_dir` empty: the default plug-in folder.
 void run_point(const std::filesystem::path& point_file, const std::filesystem::path& blocks_dir);
 
+// The name under which a preparation's --sets are kept (a hash of its
+// arguments; the file holds the arguments too, so a collision is no match).
+std::string preparation_key(const std::vector<std::string>& argv);
+
 // The result file of a point file.
 std::filesystem::path result_file_of(const std::filesystem::path& point_file);
 
