@@ -17,7 +17,7 @@ namespace cyclesim::cli {
 namespace {
 
 struct SweepCliOptions {
-    std::string sweep, out, login_file, blocks;
+    std::string sweep, out, login_file, blocks, points;
     std::vector<std::string> logins;
     int jobs = 2;
     bool rerun_failed = false, no_plot = false;
@@ -31,6 +31,8 @@ void add_sweep_command(CLI::App& app, const GlobalOptions& globals, int& exit_co
     auto* cmd = app.add_subcommand("sweep", "run a model at every point of a sweep file; sweep.csv and maps");
     cmd->add_option("sweep", o->sweep, "sweep file (JSON)")->required();
     cmd->add_option("-o,--output", o->out, "the sweep's folder (default: out/<sweep name>)");
+    cmd->add_option("--points", o->points,
+                    "CSV of points (a header naming the variables, one row per point) replacing the file's points");
     cmd->add_option("-j,--jobs", o->jobs, "points at a time on each machine (default 2)");
     cmd->add_option("--sshloginfile", o->login_file,
                     "GNU parallel's ssh login file: run the points on these machines (same paths everywhere; ':' is "
@@ -43,6 +45,7 @@ void add_sweep_command(CLI::App& app, const GlobalOptions& globals, int& exit_co
             SweepOptions s;
             s.sweep_file = o->sweep;
             if (!o->out.empty()) s.out_dir = o->out;
+            if (!o->points.empty()) s.points_csv = o->points;
             s.jobs = o->jobs;
             if (!o->login_file.empty()) s.ssh_login_file = o->login_file;
             s.ssh_logins = o->logins;

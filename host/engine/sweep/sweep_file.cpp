@@ -161,7 +161,8 @@ std::string value_text(const json& value)
     return buf;
 }
 
-SweepPlan parse_sweep(const json& doc, const std::filesystem::path& file)
+SweepPlan parse_sweep(const json& doc, const std::filesystem::path& file,
+                      const std::optional<std::filesystem::path>& points_csv)
 {
     const std::string where = file.string();
     if (!doc.is_object()) fail(where, "expected a JSON object");
@@ -231,12 +232,15 @@ SweepPlan parse_sweep(const json& doc, const std::filesystem::path& file)
         for (std::size_t i = 0; i < m.size(); ++i)
             plan.maps.push_back(parse_map(m[i], where + ": maps[" + std::to_string(i) + "]", plan));
     }
-    plan.points = expand_points(plan.variables, doc.contains("points") ? doc["points"] : json("grid"), base,
-                                where + ": points");
+    if (points_csv)
+        plan.points = csv_points(plan.variables, *points_csv, "--points");
+    else
+        plan.points = expand_points(plan.variables, doc.contains("points") ? doc["points"] : json("grid"), base,
+                                    where + ": points");
     return plan;
 }
 
-SweepPlan load_sweep(const std::filesystem::path& file)
+SweepPlan load_sweep(const std::filesystem::path& file, const std::optional<std::filesystem::path>& points_csv)
 {
     const std::string text = read_bounded_file(file, kModelFileLimit, "sweep file");
     json doc;
@@ -245,7 +249,7 @@ SweepPlan load_sweep(const std::filesystem::path& file)
     } catch (const json::exception& e) {
         throw SimulationError(file.string() + ": invalid JSON: " + json_reason(e));
     }
-    return parse_sweep(doc, file);
+    return parse_sweep(doc, file, points_csv);
 }
 
 std::vector<std::string> point_sets(const SweepPlan& plan, std::size_t index)

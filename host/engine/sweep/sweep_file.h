@@ -72,8 +72,11 @@ struct SweepPlan {
 };
 
 // Reads, checks and expands a sweep file. Throws SimulationError.
-SweepPlan load_sweep(const std::filesystem::path& file);
-SweepPlan parse_sweep(const nlohmann::json& doc, const std::filesystem::path& file);
+// `points_csv`, when given, replaces the file's points with the rows of that
+// CSV (the variables' own values and ranges are then not used).
+SweepPlan load_sweep(const std::filesystem::path& file, const std::optional<std::filesystem::path>& points_csv = {});
+SweepPlan parse_sweep(const nlohmann::json& doc, const std::filesystem::path& file,
+                      const std::optional<std::filesystem::path>& points_csv = {});
 
 // The --set arguments of point `index`: the fixed ones, then one per
 // variable that has a "set".

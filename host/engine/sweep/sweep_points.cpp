@@ -159,7 +159,8 @@ std::vector<std::vector<json>> expand_points(const std::vector<SweepVariable>& v
         if (!n.is_number_integer()) fail(where + ".latin_hypercube", "expected the number of points");
         std::uint64_t seed = 1;
         if (points.contains("seed")) {
-            if (!points["seed"].is_number_unsigned()) fail(where + ".seed", "expected an integer >= 0");
+            if (!points["seed"].is_number_integer() || points["seed"].get<long long>() < 0)
+                fail(where + ".seed", "expected an integer >= 0");
             seed = points["seed"].get<std::uint64_t>();
         }
         return latin_hypercube_points(variables, n.get<int>(), seed, where);

@@ -281,14 +281,15 @@ void draw_sweep_maps(const SweepPlan& plan, const std::vector<json>& results, co
 
 SweepSummary run_sweep(const SweepOptions& options)
 {
-    const SweepPlan plan = load_sweep(options.sweep_file);
+    const SweepPlan plan = load_sweep(options.sweep_file, options.points_csv);
     if (options.jobs < 1) throw SimulationError("--jobs: expected at least 1");
-    // The model and the first point's --sets are checked before anything
-    // runs: a misspelt block name fails here once, not in every point.
+    // The model and the fixed --sets are checked before anything runs; a
+    // point's own values are the point's business (a bad one fails that
+    // point, with its message, and no other).
     {
         ModelOverrides overrides;
         overrides.stop_time = plan.stop_time;
-        overrides.sets = point_sets(plan, 0);
+        overrides.sets = plan.sets;
         overrides.settle = plan.settle;
         load_model(plan.model, overrides);
     }

@@ -26,6 +26,7 @@ namespace cyclesim {
 struct SweepOptions {
     std::filesystem::path sweep_file;
     std::optional<std::filesystem::path> out_dir;   // default out/<sweep name>
+    std::optional<std::filesystem::path> points_csv;  // replaces the sweep file's points
     int jobs = 2;                                   // per machine
     std::optional<std::filesystem::path> ssh_login_file;  // GNU parallel's --sshloginfile
     std::vector<std::string> ssh_logins;            // GNU parallel's --sshlogin, repeatable
