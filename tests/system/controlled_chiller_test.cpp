@@ -227,7 +227,7 @@ TEST_P(ControlledChillerFluid, StartsAndSettlesAtItsSetpoints)
 }
 
 INSTANTIATE_TEST_SUITE_P(Refrigerants, ControlledChillerFluid,
-                         ::testing::Values("R1234yf", "R290", "R32", "R410A"),
+                         ::testing::Values("R1234yf", "R290", "R32", "R410A", "R600a"),
                          [](const auto& case_info) { return case_info.param; });
 
 }  // namespace

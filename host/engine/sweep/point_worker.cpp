@@ -16,6 +16,8 @@
 #include <map>
 #include <sstream>
 
+#include <unistd.h>
+
 namespace cyclesim {
 
 namespace {
@@ -35,6 +37,27 @@ std::string tail_lines(const std::string& text, std::size_t max_chars)
 json read_json(const std::filesystem::path& file)
 {
     return json::parse(read_bounded_file(file, kModelFileLimit, "sweep point"));
+}
+
+// Points running at once may prepare the same arguments together: each
+// writes its own file and renames it over the cache, so a reader sees one
+// whole copy. The cache only saves time; failing to keep it fails nothing.
+void keep_preparation(const std::filesystem::path& cache, const json& entry)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(cache.parent_path(), ec);
+    std::filesystem::path part = cache;
+    part += "." + std::to_string(::getpid()) + ".part";
+    {
+        std::ofstream out(part);
+        out << entry.dump() << "\n";
+        if (!out) {
+            std::filesystem::remove(part, ec);
+            return;
+        }
+    }
+    std::filesystem::rename(part, cache, ec);
+    if (ec) std::filesystem::remove(part, ec);
 }
 
 }  // namespace
@@ -188,8 +211,7 @@ void run_point(const std::filesystem::path& point_file, const std::filesystem::p
                 } else {
                     const auto prepared = parse_prepared_sets(r.out);
                     for (const auto& s : prepared) sets.push_back(s);
-                    std::filesystem::create_directories(cache.parent_path());
-                    write_json_file(cache, json{{"argv", argv}, {"sets", prepared}});
+                    keep_preparation(cache, json{{"argv", argv}, {"sets", prepared}});
                 }
             } catch (const std::exception& e) {
                 failure = std::string("preparation ") + argv[0] + ": " + e.what();

@@ -367,11 +367,17 @@ SweepSummary run_sweep(const SweepOptions& options)
     }
 
     const auto rows = write_sweep_table(plan, summary.dir);
-    for (const auto& r : rows) {
+    std::size_t listed = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& r = rows[i];
         const std::string st = r.value("status", std::string());
         if (st == "failed") ++summary.failed;
         if (st == "tripped") ++summary.tripped;
         if (!r.contains("definition")) ++summary.missing;
+        // The first few failures and trips on the console, the rest in the table.
+        if ((st == "failed" || st == "tripped") && ++listed <= 10)
+            std::fprintf(stderr, "sweep: %s %s: %s\n", point_name(i, rows.size()).c_str(), st.c_str(),
+                         r.value("message", std::string()).c_str());
     }
     if (options.plot) {
         try {

@@ -205,6 +205,31 @@ TEST(SweepRun, AFailingPointNeverStopsTheOthers)
     EXPECT_NE(r.err.find("3 points, 1 failed"), std::string::npos) << r.err;
 }
 
+TEST(SweepRun, PointsSharingAPreparationRunItOnceOrTogetherWithoutHarm)
+{
+    // Both workers start with the same preparation and finish it at the same
+    // moment: each keeps its result, neither point fails; later points take
+    // the kept --sets without running it.
+    TempDir tmp;
+    json d = pi_sweep();
+    d["variables"] = json::array({{{"name", "kp"}, {"set", "pi.ti"}, {"values", {1.5, 2, 2.5, 3, 3.5, 4}}}});
+    d["prepare"] = json::array({"python3", "-c", "import time; time.sleep(0.3); print('--set pi.kp=1.5')"});
+    const auto r = sweep(tmp, d, {"--jobs", "2"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const auto rows = read_table(tmp.path() / "out" / "sweep.csv");
+    ASSERT_EQ(rows.size(), 6u);
+    int prepared = 0;
+    for (const auto& row : rows) {
+        EXPECT_NE(row.at("status"), "failed") << row.at("message");
+        std::ifstream in(tmp.path() / "out" / "points" / (row.at("point") + ".result.json"));
+        const json result = json::parse(in);
+        EXPECT_EQ(result.at("sets").back(), "pi.kp=1.5");
+        if (result.at("prepare_s").get<double>() >= 0.3) ++prepared;
+    }
+    EXPECT_LE(prepared, 2) << "the preparation ran for every point";
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path() / "out" / "prepared"), fs::directory_iterator{}), 1);
+}
+
 TEST(SweepRun, AKilledSweepResumesWithTheMissingPointsOnly)
 {
     TempDir tmp;
