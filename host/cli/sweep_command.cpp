@@ -5,7 +5,6 @@
 #include <fstream>
 #include <filesystem>
 #include <iostream>
-#include <regex>
 
 #include "commands.h"
 #include "errors.h"
@@ -71,7 +70,10 @@ void add_sweep_command(CLI::App& app, const GlobalOptions& globals, int& exit_co
     worker->callback([point, &globals, &exit_code]() {
         // Only a point's name reaches this command line; it names a file in
         // the sweep's own points/ folder and nothing else.
-        if (!std::regex_match(point->second, std::regex("p[0-9]{4,9}"))) {
+        const std::string& name = point->second;
+        const bool digits = name.size() >= 5 && name.size() <= 10 && name[0] == 'p' &&
+                            name.find_first_not_of("0123456789", 1) == std::string::npos;
+        if (!digits) {
             std::cerr << "cyclesim sweep-point: bad point name" << std::endl;
             exit_code = 2;
             return;
