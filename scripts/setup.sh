@@ -9,6 +9,7 @@ PACKAGES=(
   libsundials-dev nlohmann-json3-dev libcli11-dev
   gnuplot-nox
   jq
+  parallel
 )
 
 missing=()

@@ -21,6 +21,7 @@ struct RunOptions {
     bool progress = false;                          // progress line on standard error
     bool echo_prints = true;                        // block prints on standard error as well as run.log
     bool strict = false;                            // a broken S-function rule stops the run
+    std::optional<nlohmann::json> settle;           // settle criterion replacing the model's
 };
 
 struct RunOutcome {
@@ -29,6 +30,7 @@ struct RunOutcome {
     std::filesystem::path run_dir;       // empty when the model could not be built
     RunStatistics stats;
     double final_time = 0.0;
+    std::optional<double> settled_at;    // the run ended settled at this time
 };
 
 // Never throws for a model or run failure: the outcome carries the message.

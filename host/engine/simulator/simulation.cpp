@@ -670,7 +670,7 @@ void Simulation::Impl::integrate(RunObserver& observer)
     std::size_t next_break = 0;
     int tiny_steps = 0;
 
-    while (t < s.stop_time - eps) {
+    while (t < s.stop_time - eps && !observer.stop_requested()) {
         while (s.output_interval > 0 && output_time(next_output) <= t + eps) ++next_output;
         while (next_break < breakpoints.size() && breakpoints[next_break] <= t + eps) ++next_break;
         double target = output_time(next_output);

@@ -56,6 +56,9 @@ public:
     // terminated): extra text for the message, e.g. the property library's
     // own last message.
     virtual std::string explain_failure() { return {}; }
+    // Checked after every major step: true ends the run there, before the
+    // stop time (a settled plant).
+    virtual bool stop_requested() const { return false; }
 };
 
 class Simulation {
