@@ -1,7 +1,8 @@
 // The integrator driver: CVODE set up over all continuous states, stepped one
-// internal step at a time up to the next output time or source breakpoint,
-// a major step after each, and restarted where a block changed its states or
-// asked for a reset and at every breakpoint. Every SUNDIALS call is checked.
+// internal step at a time (stopping exactly at source breakpoints and at the
+// stop time only), a major step after each, rows at output times interpolated
+// within the steps, and restarted where a block changed its states or asked
+// for a reset and at every breakpoint. Every SUNDIALS call is checked.
 #include "simulation_impl.h"
 
 #include "errors.h"
@@ -28,6 +29,7 @@ struct CvodeRun {
     Simulation::Impl* sim;
     void* mem = nullptr;
     N_Vector y = nullptr;
+    N_Vector y_out = nullptr;  // states interpolated at an output time
     SUNMatrix A = nullptr;
     SUNLinearSolver LS = nullptr;
 
@@ -36,6 +38,7 @@ struct CvodeRun {
         if (mem) CVodeFree(&mem);
         if (LS) SUNLinSolFree(LS);
         if (A) SUNMatDestroy(A);
+        if (y_out) N_VDestroy(y_out);
         if (y) N_VDestroy(y);
     }
 };
@@ -134,21 +137,27 @@ void Simulation::Impl::integrate(RunObserver& observer)
         }
     } collect_at_exit{collect};
 
-    // Output times are start + k * interval, counted, not accumulated.
+    // Output times are start + k * interval, counted, not accumulated. The
+    // integrator does not stop at them: it takes the steps its error control
+    // chooses and stops only at the sources' breakpoints and at the stop time.
+    // A row at an output time inside a step comes from the step's own
+    // interpolating polynomial (CVODE's dense output, as accurate as the step)
+    // with the outputs evaluated there; the step count does not depend on the
+    // output interval.
     const double eps = 1e-12 * std::max({1.0, std::fabs(s.start_time), std::fabs(s.stop_time)});
     long next_output = 1;
     auto output_time = [&](long k) {
         return s.output_interval > 0 ? std::min(s.start_time + static_cast<double>(k) * s.output_interval, s.stop_time)
                                      : s.stop_time;
     };
+    cv.y_out = N_VNew_Serial(n, sundials.get());
+    if (!cv.y_out) throw SimulationError("cannot allocate the interpolated state vector");
     std::size_t next_break = 0;
     int tiny_steps = 0;
 
     while (t < s.stop_time - eps) {
-        while (s.output_interval > 0 && output_time(next_output) <= t + eps) ++next_output;
         while (next_break < breakpoints.size() && breakpoints[next_break] <= t + eps) ++next_break;
-        double target = output_time(next_output);
-        if (next_break < breakpoints.size()) target = std::min(target, breakpoints[next_break]);
+        const double target = next_break < breakpoints.size() ? breakpoints[next_break] : s.stop_time;
         check_sundials(CVodeSetStopTime(cv.mem, target), "CVodeSetStopTime");
 
         integrator_message.clear();
@@ -178,11 +187,22 @@ void Simulation::Impl::integrate(RunObserver& observer)
         }
         const bool at_target = flag == CV_TSTOP_RETURN || std::fabs(tret - target) <= eps;
         t = at_target ? target : tret;
-        const bool at_output = at_target && (s.output_interval > 0 ? std::fabs(target - output_time(next_output)) <= eps
-                                                                   : std::fabs(target - s.stop_time) <= eps);
-        const bool at_break = at_target && next_break < breakpoints.size() &&
-                              std::fabs(target - breakpoints[next_break]) <= eps;
-        const bool log_now = s.output_interval > 0 ? at_output : true;
+
+        // Rows at the output times this step passed, before the major step
+        // at its end may change the states.
+        if (s.output_interval > 0) {
+            while (output_time(next_output) < t - eps) {
+                const double t_out = output_time(next_output++);
+                check_sundials(CVodeGetDky(cv.mem, t_out, 0, cv.y_out), "CVodeGetDky");
+                interpolated_row(t_out, N_VGetArrayPointer(cv.y_out), observer);
+            }
+        }
+        bool log_now = true;
+        if (s.output_interval > 0) {
+            log_now = std::fabs(output_time(next_output) - t) <= eps;
+            if (log_now) ++next_output;
+        }
+        const bool at_break = at_target && next_break < breakpoints.size();
         bool changed = major_step(t, y, log_now, observer);
         if (changed || at_break) {
             collect();

@@ -77,6 +77,10 @@ struct Simulation::Impl {
     int rhs(double t, const double* y, double* dy);
     int jacobian(double t, const double* y, const double* fy, double* const* columns, int n, double* ytmp,
                  double* ftmp);
+    // Every logged row goes out here: at a major step and at an output time
+    // inside a step.
+    void hand_off_row(double t, RunObserver& observer);
+    void interpolated_row(double t, const double* y, RunObserver& observer);
     // One major step at t from the integrator's states y (updated in place
     // when a block changes its states). Returns whether the integrator must
     // restart.

@@ -141,6 +141,27 @@ int Simulation::Impl::jacobian(double t, const double* y, const double* fy, doub
     return 0;
 }
 
+// The logged signals as they stand, as one row at t.
+void Simulation::Impl::hand_off_row(double t, RunObserver& observer)
+{
+    std::vector<double> row;
+    row.reserve(logged.size());
+    for (const double* p : logged) row.push_back(*p);
+    observer.on_log(t, row);
+    ++stats.logged_rows;
+}
+
+// A row at an output time inside an integrator step: the blocks see the
+// interpolated states and compute their outputs there as in a minor step
+// (nothing is updated, no block acts as at a major step); the next major
+// step or minor step sets the states from the integrator again.
+void Simulation::Impl::interpolated_row(double t, const double* y, RunObserver& observer)
+{
+    scatter_states(y);
+    if (auto msg = evaluate_outputs(t, false)) throw SimulationError("non-finite output: " + *msg);
+    hand_off_row(t, observer);
+}
+
 // One major step at t from the integrator's states y (updated in place
 // when a block changes its states). Returns whether the integrator must
 // restart.
@@ -153,13 +174,7 @@ bool Simulation::Impl::major_step(double t, double* y, bool log_now, RunObserver
     for (auto& b : blocks) disc_before.emplace_back(b->disc_states().begin(), b->disc_states().end());
 
     if (auto msg = evaluate_outputs(t, true)) throw SimulationError("non-finite output: " + *msg);
-    if (log_now) {
-        std::vector<double> row;
-        row.reserve(logged.size());
-        for (const double* p : logged) row.push_back(*p);
-        observer.on_log(t, row);
-        ++stats.logged_rows;
-    }
+    if (log_now) hand_off_row(t, observer);
     for (const auto& item : plan.order) {
         if (item.block >= 0)
             blocks[item.block]->update(t);
