@@ -178,7 +178,7 @@ TEST_F(Chiller, RespondsToTheValveAndSpeedSteps)
 // last bit (results.csv round-trips doubles exactly).
 TEST_F(Chiller, TrajectoryStandsAsRecorded)
 {
-    const fs::path recorded_csv = fs::path(__FILE__).parent_path() / "data" / "chiller_recorded.csv";
+    const fs::path recorded_csv = fs::path(CYCLESIM_SOURCE_DIR) / "tests" / "system" / "data" / "chiller_recorded.csv";
     const Results recorded(recorded_csv);
     ASSERT_EQ(recorded.names(), results_->names());
     ASSERT_GT(recorded.rows(), 30u);

@@ -281,7 +281,7 @@ TEST_F(CompressorBlock, OutputsStandAsRecorded)
                     rows.push_back(row);
                 }
     const std::filesystem::path recorded_file =
-        std::filesystem::path(__FILE__).parent_path() / "data" / "recorded_outputs.csv";
+        std::filesystem::path(CYCLESIM_SOURCE_DIR) / "tests" / "blocks" / "compressor" / "data" / "recorded_outputs.csv";
     if (const char* out = std::getenv("CYCLESIM_RECORD_COMPRESSOR")) {
         std::ofstream file(out);
         for (const std::string& r : rows) file << r << "\n";
