@@ -8,6 +8,8 @@
 #include "parametros.h"
 #include "errores.h"
 
+#include <math.h>
+#include <stdio.h>
 #include <string.h>
 
 static const char *nombre_bloque(SimStruct *S)
@@ -98,6 +100,54 @@ int comprobar_numero(SimStruct *S, int_T indice, const char *que)
     if (p == NULL || !mxIsDouble(p) || mxGetPr(p) == NULL) {
         fijar_error(S, "%s: dialog parameter %d (%s) must be a real number", nombre_bloque(S),
                     (int)indice + 1, que);
+        return 0;
+    }
+    return 1;
+}
+
+/* "a finite number >= 0", "a finite number in (0, 1]", ... */
+static void describir_rango(const RangoDialogo *r, char *texto, size_t n)
+{
+    const int con_minimo = r->minimo > -HUGE_VAL, con_maximo = r->maximo < HUGE_VAL;
+    if (con_minimo && con_maximo)
+        snprintf(texto, n, "a finite number in %s%g, %g%s", r->minimo_incluido ? "[" : "(", r->minimo, r->maximo,
+                 r->maximo_incluido ? "]" : ")");
+    else if (con_minimo)
+        snprintf(texto, n, "a finite number %s %g", r->minimo_incluido ? ">=" : ">", r->minimo);
+    else if (con_maximo)
+        snprintf(texto, n, "a finite number %s %g", r->maximo_incluido ? "<=" : "<", r->maximo);
+    else
+        snprintf(texto, n, "a finite number");
+}
+
+static int en_rango(const RangoDialogo *r, double v)
+{
+    return isfinite(v) && (r->minimo_incluido ? v >= r->minimo : v > r->minimo) &&
+           (r->maximo_incluido ? v <= r->maximo : v < r->maximo);
+}
+
+int comprobar_rangos(SimStruct *S, const RangoDialogo *rangos, size_t n)
+{
+    size_t k;
+    for (k = 0; k < n; ++k) {
+        const RangoDialogo *r = &rangos[k];
+        char rango[120];
+        double v;
+        if (r->campo != NULL) {
+            if (!comprobar_campo_numerico(S, r->indice, r->campo)) return 0;
+            v = *mxGetPr(mxGetField(ssGetSFcnParam(S, r->indice), 0, r->campo));
+        } else {
+            if (!comprobar_numero(S, r->indice, r->que)) return 0;
+            v = *mxGetPr(ssGetSFcnParam(S, r->indice));
+        }
+        if (en_rango(r, v)) continue;
+        describir_rango(r, rango, sizeof rango);
+        if (r->campo != NULL)
+            fijar_error(S, "%s: field \"%s\" of dialog parameter %d (%s) must be %s, got %g", nombre_bloque(S),
+                        r->campo, (int)r->indice + 1, r->que, rango, v);
+        else
+            fijar_error(S, "%s: dialog parameter %d (%s) must be %s, got %g", nombre_bloque(S), (int)r->indice + 1,
+                        r->que, rango, v);
         return 0;
     }
     return 1;

@@ -40,64 +40,28 @@ static int bloques_activos = 0;
 /* Compressor record, read through pointers into the dialog values; fetched
  * anew at every output call so that a changed dialog takes effect at once. */
 static const real_T *a = NULL, *b = NULL, *c = NULL, *st = NULL, *ua_vsc = NULL;
-static char refr[100];
+static char refr[CAPACIDAD_TEXTO];
 
-static const char *const campos_compresor[] = {"a", "b", "c", "St", "UA_vsc"};
-
-/* Physical domain of each field of the compressor record: the constant
- * power a and the shell conductance UA_vsc cannot be negative, the factor on
- * the isentropic power b and the swept volume St must be positive, and the
- * clearance factor c (clearance volume over swept volume) lies in [0, 1). */
-typedef struct {
-    const char *campo;
-    const char *significado;
-    real_T minimo;
-    int minimo_incluido;
-    real_T maximo; /* excluded; HUGE_VAL: no upper bound */
-} RangoCampo;
-
-static const RangoCampo rangos_compresor[] = {
-    {"a", "constant term of the power, W", 0.0, 1, HUGE_VAL},
-    {"b", "factor on the isentropic power", 0.0, 0, HUGE_VAL},
-    {"c", "clearance factor", 0.0, 1, 1.0},
-    {"St", "swept volume per revolution, m3", 0.0, 0, HUGE_VAL},
-    {"UA_vsc", "heat-loss conductance, W/K", 0.0, 1, HUGE_VAL},
+/* Physical domain of each dialog number: the constant power a and the shell
+ * conductance UA_vsc cannot be negative, the factor on the isentropic power b
+ * and the swept volume St must be positive, the clearance factor c
+ * (clearance volume over swept volume) lies in [0, 1), and the starting guess
+ * is a pressure. */
+static const RangoDialogo rangos_compresor[] = {
+    {0, "a", "constant term of the power, W", 0.0, 1, HUGE_VAL, 0},
+    {0, "b", "factor on the isentropic power", 0.0, 0, HUGE_VAL, 0},
+    {0, "c", "clearance factor", 0.0, 1, 1.0, 0},
+    {0, "St", "swept volume per revolution, m3", 0.0, 0, HUGE_VAL, 0},
+    {0, "UA_vsc", "heat-loss conductance, W/K", 0.0, 1, HUGE_VAL, 0},
+    {2, NULL, "starting suction pressure, Pa", 0.0, 0, HUGE_VAL, 0},
 };
-
-static int campo_en_rango(SimStruct *S, const RangoCampo *r)
-{
-    const real_T v = *mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, r->campo));
-    const int sobre_minimo = r->minimo_incluido ? v >= r->minimo : v > r->minimo;
-    if (isfinite(v) && sobre_minimo && v < r->maximo) return 1;
-    if (r->maximo < HUGE_VAL)
-        fijar_error(S, "%s: dialog parameter 1 field \"%s\" (%s) must lie in [%g, %g), got %g", ssGetPath(S),
-                    r->campo, r->significado, r->minimo, r->maximo, v);
-    else
-        fijar_error(S, "%s: dialog parameter 1 field \"%s\" (%s) must be a finite number %s %g, got %g",
-                    ssGetPath(S), r->campo, r->significado, r->minimo_incluido ? ">=" : ">", r->minimo, v);
-    return 0;
-}
 
 /* Refuses dialog values that could not be read safely, values outside the
  * model's physical domain, and a starting guess that is no pressure at all. */
 static int parametros_validos(SimStruct *S)
 {
-    size_t k;
-    for (k = 0; k < sizeof campos_compresor / sizeof campos_compresor[0]; ++k)
-        if (!comprobar_campo_numerico(S, 0, campos_compresor[k])) return 0;
-    for (k = 0; k < sizeof rangos_compresor / sizeof rangos_compresor[0]; ++k)
-        if (!campo_en_rango(S, &rangos_compresor[k])) return 0;
-    if (!comprobar_texto(S, 1, "refrigerant name", 100)) return 0;
-    if (!comprobar_numero(S, 2, "starting suction pressure")) return 0;
-    {
-        const real_T Pe = *mxGetPr(ssGetSFcnParam(S, 2));
-        if (!(isfinite(Pe) && Pe > 0.0)) {
-            fijar_error(S, "%s: dialog parameter 3 (starting suction pressure) must be a positive "
-                           "pressure in Pa, got %g", ssGetPath(S), Pe);
-            return 0;
-        }
-    }
-    return 1;
+    return comprobar_rangos(S, rangos_compresor, sizeof rangos_compresor / sizeof rangos_compresor[0]) &&
+           comprobar_texto(S, 1, "refrigerant name", CAPACIDAD_TEXTO);
 }
 
 /* Checked when the block is sized (below) and by the host whenever the dialog
@@ -131,7 +95,7 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetNumContStates(S, 0);
     ssSetNumDiscStates(S, 0);
     ssSetNumRWork(S, 1);
-    ssSetOptions(S, 2);
+    ssSetOptions(S, SS_OPTION_EXCEPTION_FREE_CODE);
     /* One sample time: mdlInitializeSampleTimes sets index 0, and an index
      * must be below this count (the default is none). */
     ssSetNumSampleTimes(S, 1);
@@ -188,7 +152,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
     hasp = *u[3];
     T_sur = *u[4];
 
-    mxGetString(ssGetSFcnParam(S, 1), refr, 100);
+    mxGetString(ssGetSFcnParam(S, 1), refr, CAPACIDAD_TEXTO);
 
     /* The relative flow error of the solve and the energy balance per unit
      * mass both divide by the flow: no suction state is defined without

@@ -4,5 +4,5 @@
 ParamCond CondAire;
 Cond_inicial CI;
 Parametros_de_simulacion Param_sim;
-char refr[COND_LONGITUD_TEXTO];
-char secflux[COND_LONGITUD_TEXTO];
+char refr[CAPACIDAD_TEXTO];
+char secflux[CAPACIDAD_TEXTO];

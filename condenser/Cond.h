@@ -22,12 +22,13 @@
 #define COND_H
 
 #include "tipo_propiedades.h" /* CPType */
+#include "efectividad_NTU.h"   /* exchanger type texts */
+#include "texto_dialogo.h"     /* CAPACIDAD_TEXTO */
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-#define COND_LONGITUD_TEXTO 100
 
 /* Continuous states, in state order (also output port 1). */
 enum {
@@ -84,12 +85,13 @@ enum {
     RW_DERIVADAS = 40,        /* 5: the derivatives of the latest derivative evaluation */
     RW_U_ANTERIOR = 50,       /* 4: refrigerant inputs at the previous update {mR, mR, hR_c_in, P_c_in} */
     RW_FLAG_CAMBIO_MODO = 60, /* 1 when the mode selection has just reset L3 */
+    RW_DIALOGO_VALIDO = 61,   /* 1 while the dialog values are the ones last found sound */
     N_RWORK_CONDENSADOR = 70
 };
 
 /* Exchanger types, compared as whole texts. */
-#define TIPO_CONTRACORRIENTE "PLATE_1_1_CU_1" /* counterflow, air passes zones 3, 2, 1 in series */
-#define TIPO_FLUJO_CRUZADO "CRO_UNMIX_MIX_1"  /* cross flow, each zone gets its share of the air */
+#define TIPO_CONTRACORRIENTE TIPO_NTU_CONTRACORRIENTE /* counterflow, air passes zones 3, 2, 1 in series */
+#define TIPO_FLUJO_CRUZADO TIPO_NTU_FLUJO_CRUZADO     /* cross flow, each zone gets its share of the air */
 
 /* Geometry and heat-transfer coefficients (dialog parameter 1). */
 typedef struct {
@@ -103,7 +105,7 @@ typedef struct {
     const double *alfa3;   /* zone 3 */
     double Aintercambio;   /* heat-exchange area, m2 */
     double V_R;            /* refrigerant volume, m3 */
-    char tipo_interc[COND_LONGITUD_TEXTO];
+    char tipo_interc[CAPACIDAD_TEXTO];
 } ParamCond;
 
 /* Starting values of the states and the mode (dialog parameter 4). */
@@ -127,8 +129,8 @@ typedef struct {
 extern ParamCond CondAire;
 extern Cond_inicial CI;
 extern Parametros_de_simulacion Param_sim;
-extern char refr[COND_LONGITUD_TEXTO];    /* refrigerant name */
-extern char secflux[COND_LONGITUD_TEXTO]; /* secondary-fluid name */
+extern char refr[CAPACIDAD_TEXTO];    /* refrigerant name */
+extern char secflux[CAPACIDAD_TEXTO]; /* secondary-fluid name */
 
 /* A mode is a double truncated towards zero; anything that is not a finite
  * number in the range of small integers counts as no mode at all (0). */

@@ -26,7 +26,10 @@
  *
  * The parameter records are bound from the calling block's own dialog at the
  * start of every callback that uses them, so several condensers in one model
- * each compute with their own parameters.
+ * each compute with their own parameters. The dialog is validated when it
+ * can change: when the block is sized, by the host whenever a dialog value
+ * changes (mdlCheckParameters), and once more when the run starts; the
+ * callbacks of the run then read values known to be sound.
  */
 #define S_FUNCTION_NAME Condenser
 #define S_FUNCTION_LEVEL 2
@@ -43,37 +46,9 @@
 
 static void *lib_handle = NULL;
 static CPType PropsSI = NULL;
-
-/* Each condenser keeps the reference to the property library that it opened
- * in its pointer work slot 0 and gives it back when it terminates. While one
- * condenser holds the library every other one opening the same path gets the
- * same library, so one entry serves them all; when the last one lets go, the
- * entry is cleared and the library can be unloaded, and a later run in the
- * same process binds afresh to whatever library its own directory offers. */
+/* Condensers that hold the shared binding of the property library: the first
+ * start binds it, the last terminate releases it. */
 static int condensadores_con_libreria = 0;
-
-static void soltar_libreria(SimStruct *S)
-{
-    void **pw = ssGetPWork(S);
-    void *propio = pw[0];
-    if (propio == NULL) return;
-    pw[0] = NULL;
-    liberar_libreria_propiedades(&propio, NULL);
-    if (--condensadores_con_libreria == 0) {
-        lib_handle = NULL;
-        PropsSI = NULL;
-    }
-}
-
-static int tomar_libreria(SimStruct *S)
-{
-    const int enlazada = cargar_libreria_propiedades(S, &lib_handle, &PropsSI);
-    if (lib_handle != NULL) {
-        ssGetPWork(S)[0] = lib_handle;
-        ++condensadores_con_libreria;
-    }
-    return enlazada;
-}
 
 static const char *const campos_geometria[] = {"N_pasos", "N_tubos", "L_tubos", "D_tubos",
                                                 "kperd",   "alfa1",   "alfa2",   "alfa3"};
@@ -93,41 +68,24 @@ static const double *campo(SimStruct *S, int_T indice, const char *nombre)
  * could not be read safely; the exchanger type must be one of the two known. */
 static int parametros_validos(SimStruct *S)
 {
-    char tipo[COND_LONGITUD_TEXTO];
+    char tipo[CAPACIDAD_TEXTO];
     int k;
 
     for (k = 0; k < N_CAMPOS(campos_geometria); ++k)
         if (!comprobar_campo_numerico(S, 0, campos_geometria[k])) return 0;
-    if (!comprobar_campo_texto(S, 0, "tipo_intercambiador", COND_LONGITUD_TEXTO)) return 0;
-    mxGetString(mxGetField(ssGetSFcnParam(S, 0), 0, "tipo_intercambiador"), tipo, COND_LONGITUD_TEXTO);
+    if (!comprobar_campo_texto(S, 0, "tipo_intercambiador", CAPACIDAD_TEXTO)) return 0;
+    mxGetString(mxGetField(ssGetSFcnParam(S, 0), 0, "tipo_intercambiador"), tipo, CAPACIDAD_TEXTO);
     if (strcmp(tipo, TIPO_FLUJO_CRUZADO) != 0 && strcmp(tipo, TIPO_CONTRACORRIENTE) != 0) {
         fijar_error(S, "%s: field \"tipo_intercambiador\" of dialog parameter 1 is \"%s\"; it must be \"%s\" or \"%s\"",
                     ssGetPath(S), tipo, TIPO_FLUJO_CRUZADO, TIPO_CONTRACORRIENTE);
         return 0;
     }
-    if (!comprobar_texto(S, 1, "refrigerant name", COND_LONGITUD_TEXTO)) return 0;
-    if (!comprobar_texto(S, 2, "secondary-fluid name", COND_LONGITUD_TEXTO)) return 0;
+    if (!comprobar_texto(S, 1, "refrigerant name", CAPACIDAD_TEXTO)) return 0;
+    if (!comprobar_texto(S, 2, "secondary-fluid name", CAPACIDAD_TEXTO)) return 0;
     for (k = 0; k < N_CAMPOS(campos_iniciales); ++k)
         if (!comprobar_campo_numerico(S, 3, campos_iniciales[k])) return 0;
     for (k = 0; k < N_CAMPOS(campos_simulacion); ++k)
         if (!comprobar_campo_numerico(S, 4, campos_simulacion[k])) return 0;
-    return 1;
-}
-
-/* A dialog number within [minimo, maximo] (either end left open when
- * abierto_min / abierto_max), with the parameter, field and range named
- * when it is not. */
-static int campo_en_rango(SimStruct *S, int_T indice, const char *nombre, double minimo, int abierto_min,
-                          double maximo, int abierto_max, const char *que)
-{
-    const double v = *campo(S, indice, nombre);
-    const int dentro = isfinite(v) && (abierto_min ? v > minimo : v >= minimo) &&
-                       (abierto_max ? v < maximo : v <= maximo);
-    if (!dentro) {
-        fijar_error(S, "%s: field \"%s\" of dialog parameter %d is %g; it must be %s", ssGetPath(S), nombre,
-                    (int)indice + 1, v, que);
-        return 0;
-    }
     return 1;
 }
 
@@ -136,27 +94,26 @@ static int campo_en_rango(SimStruct *S, int_T indice, const char *nombre, double
  * sign), heat-transfer coefficients that are not negative, a smallest
  * subcooled length inside the tube, and starting states that are states:
  * length and void fractions between 0 and 1, a positive pressure. */
+static const RangoDialogo rangos_condensador[] = {
+    {0, "N_pasos", "number of passes", 0.0, 0, HUGE_VAL, 0},
+    {0, "N_tubos", "tubes per pass", 0.0, 0, HUGE_VAL, 0},
+    {0, "L_tubos", "tube length, m", 0.0, 0, HUGE_VAL, 0},
+    {0, "D_tubos", "tube diameter, m", 0.0, 0, HUGE_VAL, 0},
+    {0, "alfa1", "heat-transfer coefficient of zone 1, W/(m2 K)", 0.0, 1, HUGE_VAL, 0},
+    {0, "alfa2", "heat-transfer coefficient of zone 2, W/(m2 K)", 0.0, 1, HUGE_VAL, 0},
+    {0, "alfa3", "heat-transfer coefficient of zone 3, W/(m2 K)", 0.0, 1, HUGE_VAL, 0},
+    {4, "Lmin", "smallest subcooled length fraction", 0.0, 0, 1.0, 0},
+    {4, "Kh", "relaxation rate of h3, 1/s", 0.0, 1, HUGE_VAL, 0},
+    {3, "Condenser_L1_inicial", "superheated length fraction", 0.0, 1, 1.0, 1},
+    {3, "Condenser_L3_inicial", "subcooled length fraction", 0.0, 1, 1.0, 1},
+    {3, "Condenser_gamma_inicial", "mean void fraction", 0.0, 1, 1.0, 1},
+    {3, "Condenser_P_inicial", "pressure, Pa", 0.0, 0, HUGE_VAL, 0},
+    {3, "Condenser_h3_inicial", "enthalpy, J/kg", -HUGE_VAL, 0, HUGE_VAL, 0},
+};
+
 static int valores_validos(SimStruct *S)
 {
-    static const char *const positivos[] = {"N_pasos", "N_tubos", "L_tubos", "D_tubos"};
-    static const char *const coeficientes[] = {"alfa1", "alfa2", "alfa3"};
-    static const char *const fracciones[] = {"Condenser_L1_inicial", "Condenser_L3_inicial",
-                                             "Condenser_gamma_inicial"};
-    const double grande = HUGE_VAL;
-    int k;
-
-    for (k = 0; k < N_CAMPOS(positivos); ++k)
-        if (!campo_en_rango(S, 0, positivos[k], 0.0, 1, grande, 1, "a positive number")) return 0;
-    for (k = 0; k < N_CAMPOS(coeficientes); ++k)
-        if (!campo_en_rango(S, 0, coeficientes[k], 0.0, 0, grande, 1, "a heat-transfer coefficient of 0 or more"))
-            return 0;
-    if (!campo_en_rango(S, 4, "Lmin", 0.0, 1, 1.0, 1, "a length fraction between 0 and 1 (both excluded)")) return 0;
-    if (!campo_en_rango(S, 4, "Kh", 0.0, 0, grande, 1, "a rate constant of 0 or more")) return 0;
-    for (k = 0; k < N_CAMPOS(fracciones); ++k)
-        if (!campo_en_rango(S, 3, fracciones[k], 0.0, 0, 1.0, 0, "a fraction between 0 and 1")) return 0;
-    if (!campo_en_rango(S, 3, "Condenser_P_inicial", 0.0, 1, grande, 1, "a positive pressure in Pa")) return 0;
-    if (!campo_en_rango(S, 3, "Condenser_h3_inicial", -grande, 1, grande, 1, "a finite enthalpy in J/kg")) return 0;
-    return 1;
+    return comprobar_rangos(S, rangos_condensador, N_CAMPOS(rangos_condensador));
 }
 
 /* The starting mode must be one the model knows. */
@@ -171,13 +128,30 @@ static int modo_inicial_valido(SimStruct *S)
     return 1;
 }
 
-/* Points the parameter records at this block's dialog values and derives the
- * exchange area and the refrigerant volume. Returns 0 (error status set) when
- * a value cannot be read. */
-static int enlazar_parametros(SimStruct *S)
+/* The whole dialog, as sound as the model needs it. */
+static int dialogo_valido(SimStruct *S)
 {
-    if (!parametros_validos(S) || !valores_validos(S)) return 0;
+    return parametros_validos(S) && valores_validos(S) && modo_inicial_valido(S);
+}
 
+/* The callbacks of a run trust the dialog the last check found sound, and
+ * validate it again only when that check refused it: a host that calls them
+ * anyway then gets the same error, not a read through a missing field. */
+static int dialogo_vigente(SimStruct *S)
+{
+    real_T *rw = ssGetRWork(S);
+    if (rw[RW_DIALOGO_VALIDO] != 1.0) {
+        if (!dialogo_valido(S)) return 0;
+        rw[RW_DIALOGO_VALIDO] = 1.0;
+    }
+    return 1;
+}
+
+/* Points the parameter records at this block's dialog values, validated when
+ * they were set (dialogo_valido), and derives the exchange area and the
+ * refrigerant volume. */
+static void enlazar_parametros(SimStruct *S)
+{
     CondAire.N_pasos = campo(S, 0, "N_pasos");
     CondAire.N_tubos = campo(S, 0, "N_tubos");
     CondAire.L_tubos = campo(S, 0, "L_tubos");
@@ -187,7 +161,7 @@ static int enlazar_parametros(SimStruct *S)
     CondAire.alfa2 = campo(S, 0, "alfa2");
     CondAire.alfa3 = campo(S, 0, "alfa3");
     mxGetString(mxGetField(ssGetSFcnParam(S, 0), 0, "tipo_intercambiador"), CondAire.tipo_interc,
-                COND_LONGITUD_TEXTO);
+                CAPACIDAD_TEXTO);
 
     /* Inner surface of all tubes, and the volume it encloses (pi D L per
      * tube, times D/4 for the bore). */
@@ -195,8 +169,8 @@ static int enlazar_parametros(SimStruct *S)
                             *CondAire.L_tubos;
     CondAire.V_R = (*CondAire.D_tubos / 4.0) * CondAire.Aintercambio;
 
-    mxGetString(ssGetSFcnParam(S, 1), refr, COND_LONGITUD_TEXTO);
-    mxGetString(ssGetSFcnParam(S, 2), secflux, COND_LONGITUD_TEXTO);
+    mxGetString(ssGetSFcnParam(S, 1), refr, CAPACIDAD_TEXTO);
+    mxGetString(ssGetSFcnParam(S, 2), secflux, CAPACIDAD_TEXTO);
 
     Param_sim.Lmin = campo(S, 4, "Lmin");
     Param_sim.Lmin_gamma = campo(S, 4, "Lmin_gamma");
@@ -209,7 +183,6 @@ static int enlazar_parametros(SimStruct *S)
     CI.Condenser_L3_inicial = campo(S, 3, "Condenser_L3_inicial");
     CI.Condenser_gamma_inicial = campo(S, 3, "Condenser_gamma_inicial");
     CI.Condenser_mode = campo(S, 3, "Condenser_mode");
-    return 1;
 }
 
 static int libreria_enlazada(SimStruct *S)
@@ -331,7 +304,11 @@ static void diagnostico(int ajuste, double L1, const double *xCont, const double
 #if defined(MDL_CHECK_PARAMETERS) && defined(MATLAB_MEX_FILE)
 static void mdlCheckParameters(SimStruct *S)
 {
-    if (parametros_validos(S) && valores_validos(S)) modo_inicial_valido(S);
+    const int valido = dialogo_valido(S);
+    /* During a run the outcome is kept for the callbacks (see dialogo_vigente);
+     * while the block is being sized there is no work vector yet. */
+    if (ssGetRWork(S) != NULL && ssGetNumRWork(S) >= N_RWORK_CONDENSADOR)
+        ssGetRWork(S)[RW_DIALOGO_VALIDO] = valido ? 1.0 : 0.0;
 }
 #endif
 
@@ -359,10 +336,9 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetOutputPortWidth(S, 3, 1);
 
     ssSetNumRWork(S, N_RWORK_CONDENSADOR);
-    ssSetNumPWork(S, 1); /* the property-library reference this block holds */
     ssSetNumContStates(S, N_ESTADOS_CONDENSADOR);
     ssSetNumDiscStates(S, 1);
-    ssSetOptions(S, 2);
+    ssSetOptions(S, SS_OPTION_EXCEPTION_FREE_CODE);
     /* One sample time: mdlInitializeSampleTimes sets index 0, and an index
      * must be below this count (the default is none). */
     ssSetNumSampleTimes(S, 1);
@@ -388,15 +364,16 @@ static void mdlInitializeConditions(SimStruct *S)
     real_T *rw = ssGetRWork(S);
     int k, p;
 
-    /* Initial conditions may be set more than once: the reference taken the
-     * previous time is given back before the library is opened again. */
-    soltar_libreria(S);
-    if (!tomar_libreria(S)) return;
-    if (!enlazar_parametros(S) || !modo_inicial_valido(S)) {
+    /* Initial conditions may be set more than once: the binding gives back
+     * the reference taken the previous time before it takes one again. */
+    if (!tomar_libreria_compartida(S, &lib_handle, &PropsSI, &condensadores_con_libreria)) return;
+    if (!dialogo_valido(S)) {
         /* A start that fails holds nothing: the host need not terminate us. */
-        soltar_libreria(S);
+        soltar_libreria_compartida(S, &lib_handle, &PropsSI, &condensadores_con_libreria);
         return;
     }
+    enlazar_parametros(S);
+    rw[RW_DIALOGO_VALIDO] = 1.0;
 
     x[ESTADO_L1] = *CI.Condenser_L1_inicial;
     x[ESTADO_P] = *CI.Condenser_P_inicial;
@@ -433,8 +410,9 @@ static void mdlOutputs(SimStruct *S, int_T tid)
     int k;
     UNUSED_ARG(tid);
 
-    if (!enlazar_parametros(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
+    if (!dialogo_vigente(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
     if (!entradas_validas(S, 1)) return;
+    enlazar_parametros(S);
 
     const double mR_in = *uU[U_MR_IN], mR_out = *uU[U_MR_OUT], hR_c_in = *uU[U_HR_IN], P_c_in = *uU[U_P_IN];
     const double u_condens[3] = {(mR_in + mR_out) / 2.0, hR_c_in, P_c_in};
@@ -513,8 +491,9 @@ static void mdlDerivatives(SimStruct *S)
     double xdot[N_ESTADOS_CONDENSADOR], x[N_ESTADOS_CONDENSADOR];
     int k;
 
-    if (!enlazar_parametros(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
+    if (!dialogo_vigente(S) || !libreria_enlazada(S) || !modo_conocido(S, mode_condens)) return;
     if (!entradas_validas(S, 0)) return;
+    enlazar_parametros(S);
 
     const double Lmin = *Param_sim.Lmin;
     const double u_condens[N_U_CONDENSADOR] = {*uU[U_MR_IN], *uU[U_MR_OUT], *uU[U_HR_IN], *uU[U_P_IN]};
@@ -558,7 +537,8 @@ static void mdlUpdate(SimStruct *S, int_T tid)
     int k;
     UNUSED_ARG(tid);
 
-    if (!enlazar_parametros(S) || !libreria_enlazada(S)) return;
+    if (!dialogo_vigente(S) || !libreria_enlazada(S)) return;
+    enlazar_parametros(S);
     for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) x_antes[k] = xCont[k];
 
     for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) xahora_aux[k] = rw[RW_ESTADOS + k];
@@ -601,7 +581,7 @@ static void mdlUpdate(SimStruct *S, int_T tid)
 
 static void mdlTerminate(SimStruct *S)
 {
-    soltar_libreria(S);
+    soltar_libreria_compartida(S, &lib_handle, &PropsSI, &condensadores_con_libreria);
 }
 
 #ifdef MATLAB_MEX_FILE

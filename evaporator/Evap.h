@@ -11,14 +11,16 @@
 #define EVAP_H
 
 #include "tipo_propiedades.h"
+#include "efectividad_NTU.h" /* exchanger type texts */
+#include "texto_dialogo.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Exchanger types known to the effectiveness relation. */
-#define TIPO_PLACAS_CONTRACORRIENTE "PLATE_1_1_CU_1"
-#define TIPO_FLUJO_CRUZADO "CRO_UNMIX_MIX_1"
+#define TIPO_PLACAS_CONTRACORRIENTE TIPO_NTU_CONTRACORRIENTE
+#define TIPO_FLUJO_CRUZADO TIPO_NTU_FLUJO_CRUZADO
 
 typedef struct {
     double *N_placas;   /* number of plates [-] */
@@ -32,7 +34,7 @@ typedef struct {
     double *d_mat;      /* density of the plate material [kg/m3] */
     double *alfa_tp;    /* heat-transfer coefficient, two-phase zone [W/(m2 K)] */
     double *alfa_sh;    /* heat-transfer coefficient, superheated zone [W/(m2 K)] */
-    char tipo_int[100]; /* exchanger type text */
+    char tipo_int[CAPACIDAD_TEXTO]; /* exchanger type text */
 } ParamEvap;
 
 /* One record, one library handle and one bound entry for the whole

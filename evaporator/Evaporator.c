@@ -32,8 +32,6 @@
 #include <math.h>
 #include <string.h>
 
-#define LONGITUD_TEXTO 100
-
 /* Evaporators started and not yet terminated (they share the binding). */
 static int instancias_iniciadas = 0;
 
@@ -103,26 +101,18 @@ static int geometria_valida(SimStruct *S)
     return 1;
 }
 
-/* A heat-transfer coefficient is a finite number, zero or more. */
-static int coeficiente_valido(SimStruct *S, const char *nombre_campo)
-{
-    if (!comprobar_campo_numerico(S, 0, nombre_campo)) return 0;
-    const double alfa = *campo(S, nombre_campo);
-    if (!(isfinite(alfa) && alfa >= 0.0)) {
-        fijar_error(S, "%s: field \"%s\" of dialog parameter 1 must be a heat-transfer coefficient of 0 or more "
-                       "W/(m2 K), got %g",
-                    nombre(S), nombre_campo, alfa);
-        return 0;
-    }
-    return 1;
-}
+/* The heat-transfer coefficients are finite numbers, zero or more. */
+static const RangoDialogo rangos_coeficientes[] = {
+    {0, "alfa1", "two-phase heat-transfer coefficient, W/(m2 K)", 0.0, 1, HUGE_VAL, 0},
+    {0, "alfa2", "superheated heat-transfer coefficient, W/(m2 K)", 0.0, 1, HUGE_VAL, 0},
+};
 
 /* The exchanger type must name one of the two effectiveness relations. */
 static int tipo_valido(SimStruct *S)
 {
-    char tipo[LONGITUD_TEXTO];
-    if (!comprobar_campo_texto(S, 0, "tipo_intercambiador", LONGITUD_TEXTO)) return 0;
-    mxGetString(mxGetField(ssGetSFcnParam(S, 0), 0, "tipo_intercambiador"), tipo, LONGITUD_TEXTO);
+    char tipo[CAPACIDAD_TEXTO];
+    if (!comprobar_campo_texto(S, 0, "tipo_intercambiador", CAPACIDAD_TEXTO)) return 0;
+    mxGetString(mxGetField(ssGetSFcnParam(S, 0), 0, "tipo_intercambiador"), tipo, CAPACIDAD_TEXTO);
     if (strcmp(tipo, TIPO_PLACAS_CONTRACORRIENTE) != 0 && strcmp(tipo, TIPO_FLUJO_CRUZADO) != 0) {
         fijar_error(S,
                     "%s: field \"tipo_intercambiador\" of dialog parameter 1 is \"%s\"; "
@@ -137,9 +127,9 @@ static int tipo_valido(SimStruct *S)
 /* What every output call reads from the dialog. */
 static int salida_valida(SimStruct *S)
 {
-    return coeficiente_valido(S, "alfa1") && coeficiente_valido(S, "alfa2") && tipo_valido(S) &&
-           comprobar_texto(S, 1, "refrigerant name", LONGITUD_TEXTO) &&
-           comprobar_texto(S, 2, "secondary-fluid name", LONGITUD_TEXTO);
+    return comprobar_rangos(S, rangos_coeficientes, 2) && tipo_valido(S) &&
+           comprobar_texto(S, 1, "refrigerant name", CAPACIDAD_TEXTO) &&
+           comprobar_texto(S, 2, "secondary-fluid name", CAPACIDAD_TEXTO);
 }
 
 /* Checked when the block is sized (below) and by the host whenever the dialog
@@ -173,7 +163,7 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetNumContStates(S, 0);
     ssSetNumDiscStates(S, 0);
     ssSetNumRWork(S, 4);
-    ssSetOptions(S, 2);
+    ssSetOptions(S, SS_OPTION_EXCEPTION_FREE_CODE);
     /* One sample time: mdlInitializeSampleTimes sets index 0, and an index
      * must be below this count (the default is none). */
     ssSetNumSampleTimes(S, 1);
@@ -236,8 +226,8 @@ static int entradas_validas(SimStruct *S, const real_T *u)
 
 static void mdlOutputs(SimStruct *S, int_T tid)
 {
-    char refr[LONGITUD_TEXTO];
-    char sec_flux[LONGITUD_TEXTO];
+    char refr[CAPACIDAD_TEXTO];
+    char sec_flux[CAPACIDAD_TEXTO];
     real_T u[6];
     InputRealPtrsType uPtrs = ssGetInputPortRealSignalPtrs(S, 0);
     real_T *y = ssGetOutputPortRealSignal(S, 0);
@@ -259,8 +249,8 @@ static void mdlOutputs(SimStruct *S, int_T tid)
 
     for (int k = 0; k < 6; ++k) u[k] = *uPtrs[k];
     if (!entradas_validas(S, u)) return;
-    mxGetString(ssGetSFcnParam(S, 1), refr, LONGITUD_TEXTO);
-    mxGetString(ssGetSFcnParam(S, 2), sec_flux, LONGITUD_TEXTO);
+    mxGetString(ssGetSFcnParam(S, 1), refr, CAPACIDAD_TEXTO);
+    mxGetString(ssGetSFcnParam(S, 2), sec_flux, CAPACIDAD_TEXTO);
 
     switch (salidas_evaporador(u, refr, sec_flux, rwork[1], &rwork[3], y)) {
     case SALIDA_SIN_SATURACION:

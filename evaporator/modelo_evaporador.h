@@ -32,6 +32,7 @@
 #define MODELO_EVAPORADOR_H
 
 #include "Evap.h"
+#include "efectividad_NTU.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -77,8 +78,8 @@ static inline double caida_secundario(double Q_sec, double msec_in, double Cp_e_
 double metodo_NTU(double A, double alfa, double m_sec, double Cp_sec, double mR, double CpR,
                   double Tcaliente, double Tfrio, const char *tipo_int);
 
-/* The effectiveness relation an exchanger type text names. */
-typedef enum { RELACION_DESCONOCIDA = 0, RELACION_CONTRACORRIENTE, RELACION_FLUJO_CRUZADO } RelacionNTU;
+/* The effectiveness relation an exchanger type text names (RelacionNTU of
+ * efectividad_NTU.h). */
 RelacionNTU relacion_NTU(const char *tipo_int);
 
 /* metodo_NTU with the relation already resolved: the same heat rate, bit for

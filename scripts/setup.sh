@@ -11,6 +11,7 @@ PACKAGES=(
   libmatio-dev
   octave
   jq
+  parallel
 )
 
 missing=()

@@ -26,20 +26,15 @@ static void *lib_handle = NULL;
 static int bloques_activos = 0;
 static CPType PropsSI = NULL;
 
-/* Refuses the dialog values that could not be read safely, and a flow
- * coefficient that is no area factor: a negative C_eev would turn the flow
- * around while the pressures still push it forwards. */
+/* A flow coefficient that is no area factor is refused: a negative C_eev
+ * would turn the flow around while the pressures still push it forwards. */
+static const RangoDialogo rango_ceev[] = {{0, "C_eev", "flow coefficient", 0.0, 1, HUGE_VAL, 0}};
+
+/* Refuses the dialog values that could not be read safely or lie outside
+ * their domain. */
 static int parametros_validos(SimStruct *S)
 {
-    real_T C_eev;
-    if (!(comprobar_campo_numerico(S, 0, "C_eev") && comprobar_texto(S, 1, "refrigerant name", 100))) return 0;
-    C_eev = *mxGetPr(mxGetField(ssGetSFcnParam(S, 0), 0, "C_eev"));
-    if (!(isfinite(C_eev) && C_eev >= 0.0)) {
-        fijar_error(S, "%s: dialog parameter 1 field \"C_eev\" (flow coefficient) must be a finite number "
-                       ">= 0, got %g", ssGetPath(S), C_eev);
-        return 0;
-    }
-    return 1;
+    return comprobar_rangos(S, rango_ceev, 1) && comprobar_texto(S, 1, "refrigerant name", CAPACIDAD_TEXTO);
 }
 
 /* Checked when the block is sized (below) and by the host whenever the dialog
@@ -73,7 +68,7 @@ static void mdlInitializeSizes(SimStruct *S)
     ssSetNumContStates(S, 0);
     ssSetNumDiscStates(S, 0);
     ssSetNumRWork(S, 0);
-    ssSetOptions(S, 2);
+    ssSetOptions(S, SS_OPTION_EXCEPTION_FREE_CODE);
     /* One sample time: mdlInitializeSampleTimes sets index 0, and an index
      * must be below this count (the default is none). */
     ssSetNumSampleTimes(S, 1);
@@ -96,7 +91,7 @@ static void mdlStart(SimStruct *S)
 static void mdlOutputs(SimStruct *S, int_T tid)
 {
     const real_T *ceev;
-    char refr[100];
+    char refr[CAPACIDAD_TEXTO];
     real_T ro;
     InputRealPtrsType u = ssGetInputPortRealSignalPtrs(S, 0);
     real_T *y = ssGetOutputPortRealSignal(S, 0);
@@ -135,7 +130,7 @@ static void mdlOutputs(SimStruct *S, int_T tid)
             return;
         }
 
-        mxGetString(ssGetSFcnParam(S, 1), refr, 100);
+        mxGetString(ssGetSFcnParam(S, 1), refr, CAPACIDAD_TEXTO);
 
         /* Density of the liquid entering the valve. The library's error
          * value (HUGE_VAL: unknown refrigerant, state outside its range)

@@ -15,6 +15,7 @@ namespace {
 struct RunCliOptions {
     std::string model, out, props;
     std::vector<std::string> sets;
+    std::string settle;
     double stop_time = 0.0;
     bool stop_time_given = false;
     bool no_plot = false;
@@ -42,6 +43,9 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
                     "BLOCK.PARAM[.FIELD]=VALUE: override a dialog value (PARAM = 1-based position) or a source "
                     "setting (PARAM = its name); repeatable")
         ->allow_extra_args(false);
+    cmd->add_option("--settle", options->settle,
+                    "settle criterion as JSON, replacing the model's solver.settle: end the run once settled, e.g. "
+                    "'{\"signals\": [{\"name\": \"y\", \"abs\": 1e-3}], \"window\": 5}'");
     cmd->add_flag("--no-plot", options->no_plot, "do not draw the plots at the end of the run");
     cmd->add_flag("--strict", options->strict,
                   "stop the run when a block breaks a rule of the S-function interface (a continuous state changed "
@@ -66,6 +70,15 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
         run.blocks_dir = blocks_folder(globals);
         run.progress = isatty(STDERR_FILENO) != 0;
         run.strict = options->strict;
+        if (!options->settle.empty()) {
+            try {
+                run.settle = nlohmann::json::parse(options->settle);
+            } catch (const nlohmann::json::exception&) {
+                std::cerr << "cyclesim run: --settle: not valid JSON" << std::endl;
+                exit_code = 1;
+                return;
+            }
+        }
         RunOutcome outcome = run_model(run);
         // Plots of what was logged, also of a run that stopped early; a
         // plotting problem is reported but does not turn a run into a failure.
@@ -75,7 +88,9 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
             plot_run_directory(outcome.run_dir);
         if (outcome.ok) {
             std::cerr << "cyclesim run: completed at t = " << outcome.final_time << " ("
-                      << outcome.stats.major_steps << " steps); results in " << outcome.run_dir.string() << std::endl;
+                      << outcome.stats.major_steps << " steps"
+                      << (outcome.settled_at ? ", settled" : "") << "); results in " << outcome.run_dir.string()
+                      << std::endl;
             exit_code = 0;
         } else {
             std::cerr << "cyclesim run: " << outcome.message << std::endl;

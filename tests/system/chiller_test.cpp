@@ -174,11 +174,12 @@ TEST_F(Chiller, RespondsToTheValveAndSpeedSteps)
 }
 
 // The logged trajectory, every tenth second, as the blocks computed it before
-// their solvers stopped repeating evaluations: every signal must match to the
-// last bit (results.csv round-trips doubles exactly).
+// their solvers stopped repeating evaluations (recorded again when the
+// condenser's superheated-length fit was taken to round-off): every signal
+// must match to the last bit (results.csv round-trips doubles exactly).
 TEST_F(Chiller, TrajectoryStandsAsRecorded)
 {
-    const fs::path recorded_csv = fs::path(__FILE__).parent_path() / "data" / "chiller_recorded.csv";
+    const fs::path recorded_csv = fs::path(CYCLESIM_SOURCE_DIR) / "tests" / "system" / "data" / "chiller_recorded.csv";
     const Results recorded(recorded_csv);
     ASSERT_EQ(recorded.names(), results_->names());
     ASSERT_GT(recorded.rows(), 30u);

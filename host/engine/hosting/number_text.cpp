@@ -1,11 +1,14 @@
 #include "number_text.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace cyclesim {
 
 std::string number_text(double value)
 {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "+Inf" : "-Inf";
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.10g", value);
     return buf;

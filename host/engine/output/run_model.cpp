@@ -48,6 +48,13 @@ public:
     {
     }
 
+    void watch_settle(const SettleSpec& spec, const std::vector<std::string>& log_names)
+    {
+        settle_.emplace(spec, log_names);
+    }
+    bool stop_requested() const override { return settle_ && settle_->settled(); }
+    std::optional<double> settled_at() const { return settle_ ? settle_->settled_at() : std::nullopt; }
+
     void on_log(double t, const std::vector<double>& values) override
     {
         // The model check bounds the rows of a fixed output interval; a run
@@ -58,6 +65,7 @@ public:
                                   ": set solver.output_interval so that fewer rows are logged");
         for (const auto& w : writers_) w->row(t, values);
         last_row_ = values;
+        if (settle_) settle_->add_row(t, values);
     }
 
     void on_progress(double t, const RunStatistics& stats) override
@@ -96,6 +104,7 @@ private:
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now(), last_shown_;
     std::vector<double> last_row_;
     long rows_ = 0;
+    std::optional<SettleMonitor> settle_;
 };
 
 nlohmann::json statistics_json(const RunStatistics& s)
@@ -126,7 +135,7 @@ RunOutcome run_model(const RunOptions& options)
     std::unique_ptr<PluginRegistry> registry;
     ModelSpec spec;
     try {
-        spec = load_model(options.model, ModelOverrides{options.stop_time, options.sets});
+        spec = load_model(options.model, ModelOverrides{options.stop_time, options.sets, options.settle});
         registry = std::make_unique<PluginRegistry>(options.blocks_dir);
         sim = std::make_unique<Simulation>(spec, *registry);
     } catch (const std::exception& e) {
@@ -197,6 +206,7 @@ RunOutcome run_model(const RunOptions& options)
         // a previous run's section is replaced, not deleted.
         write_json_file(dir / "plots.json", spec.plots.is_null() ? nlohmann::json::object() : spec.plots);
         RunRecorder recorder(writers, dir, sv, options.progress);
+        if (sv.settle) recorder.watch_settle(*sv.settle, sim->log_names());
         PrintTarget target{&log, options.echo_prints};
         // A block breaking a rule of the S-function interface is reported in
         // the run log (and on the console); under --strict it stops the run.
@@ -234,6 +244,16 @@ RunOutcome run_model(const RunOptions& options)
         summary["status"] = outcome.ok ? "completed" : "failed";
         if (!outcome.ok) summary["message"] = escape_invalid_utf8(outcome.message);
         summary["final_time"] = outcome.final_time;
+        outcome.settled_at = recorder.settled_at();
+        if (sv.settle) {
+            // Settled or not, and when: a run that reached its stop time
+            // unsettled says so.
+            summary["settle"] = settle_to_json(*sv.settle);
+            summary["settled"] = outcome.settled_at.has_value();
+            summary["settled_time"] = outcome.settled_at ? nlohmann::json(*outcome.settled_at) : nlohmann::json();
+            log.line(outcome.settled_at ? "settled at t = " + number_text(*outcome.settled_at)
+                                        : "not settled by t = " + number_text(outcome.final_time));
+        }
         summary["wall_time_s"] = wall;
         summary["statistics"] = statistics_json(st);
         summary["steps"] = st.major_steps;

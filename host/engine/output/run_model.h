@@ -24,6 +24,7 @@ struct RunOptions {
     bool write_csv = true;                          // results.csv
     bool write_mat = true;                          // results.mat
     std::string command_line;                       // kept in the summary
+    std::optional<nlohmann::json> settle;           // settle criterion replacing the model's
 };
 
 struct RunOutcome {
@@ -32,6 +33,7 @@ struct RunOutcome {
     std::filesystem::path run_dir;       // empty when the model could not be built
     RunStatistics stats;
     double final_time = 0.0;
+    std::optional<double> settled_at;    // the run ended settled at this time
 };
 
 // Never throws for a model or run failure: the outcome carries the message.

@@ -12,6 +12,7 @@
 
 #include "errors.h"
 #include "model_file.h"
+#include "number_text.h"
 #include "sim_block.h"
 
 namespace cyclesim {
@@ -172,12 +173,7 @@ public:
                                   (lower.size() > 1 ? ", element " + std::to_string(i) : std::string()) + ")");
     }
 
-    static std::string number_text(double v)
-    {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%g", v);
-        return buf;
-    }
+    static std::string number_text(double v) { return cyclesim::number_text(v); }
 
     static std::vector<double> broadcast(std::vector<double> v, int width)
     {

@@ -246,7 +246,7 @@ void parse_solver(const json& doc, ModelSpec& model, const std::string& file)
     const std::string where = file + ": solver";
     if (!it->is_object()) fail(where, "expected an object");
     check_keys(*it, {"start_time", "stop_time", "rtol", "atol", "max_step", "initial_step", "output_interval",
-                     "method", "loop_tolerance", "loop_max_iterations"},
+                     "method", "loop_tolerance", "loop_max_iterations", "settle"},
                where);
     SolverSpec& s = model.solver;
     s.start_time = read_number(*it, "start_time", where, s.start_time);
@@ -373,6 +373,14 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
     parse_log(doc, model, file);
     parse_guesses(doc, model, file);
     parse_solver(doc, model, file);
+    {
+        std::vector<std::string> logged;
+        for (const auto& l : model.log) logged.push_back(l.name);
+        if (overrides.settle)
+            model.solver.settle = parse_settle(*overrides.settle, "--settle", logged);
+        else if (doc.contains("solver") && doc["solver"].is_object() && doc["solver"].contains("settle"))
+            model.solver.settle = parse_settle(doc["solver"]["settle"], file + ": solver.settle", logged);
+    }
     if (doc.contains("plots")) {
         std::vector<std::string> logged;
         for (const auto& l : model.log) logged.push_back(l.name);

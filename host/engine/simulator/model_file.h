@@ -32,6 +32,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "settle_monitor.h"
+
 namespace cyclesim {
 
 struct SignalSpec {
@@ -79,6 +81,7 @@ struct SolverSpec {
     Method method = Method::BDF;
     double loop_tolerance = 1e-6;  // scaled residual of algebraic loops
     int loop_max_iterations = 50;
+    std::optional<SettleSpec> settle;  // end the run once settled (the stop time the bound)
 };
 
 // A starting value for an output element, used when that element becomes a
@@ -107,6 +110,7 @@ struct ModelSpec {
 struct ModelOverrides {
     std::optional<double> stop_time;
     std::vector<std::string> sets;  // BLOCK.PARAM[.FIELD]=VALUE
+    std::optional<nlohmann::json> settle;  // replaces the solver's "settle" section
 };
 
 // Reads and validates a model file. Throws SimulationError naming the file,

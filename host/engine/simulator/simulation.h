@@ -18,8 +18,11 @@
 // derivatives call of that step) is taken over and the integrator restarts
 // from the new states. It also restarts after a change of a block's discrete
 // states (a mode switch) and at every source breakpoint (step time, table
-// row), so that no integration step spans a discontinuity. The integrator
-// stops exactly at the output times.
+// row), so that no integration step spans a discontinuity. The major steps
+// are the integrator's own steps: it does not stop at the output times, whose
+// rows are interpolated within the steps (states from CVODE's dense output,
+// outputs evaluated there as in a minor step), so that the output interval
+// does not change the solution or the step count.
 #pragma once
 
 #include <memory>
@@ -56,6 +59,9 @@ public:
     // terminated): extra text for the message, e.g. the property library's
     // own last message.
     virtual std::string explain_failure() { return {}; }
+    // Checked after every major step: true ends the run there, before the
+    // stop time (a settled plant).
+    virtual bool stop_requested() const { return false; }
 };
 
 class Simulation {

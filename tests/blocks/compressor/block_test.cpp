@@ -102,7 +102,7 @@ TEST_F(CompressorBlock, RefusesUnreadableParametersNamingThem)
         {[](json& p) { p[0].erase("St"); }, {"parameter 1", "\"St\""}},
         {[](json& p) { p[1] = 134; }, {"parameter 2", "refrigerant name"}},
         {[](json& p) { p[2] = "3e5"; }, {"parameter 3", "real number"}},
-        {[](json& p) { p[2] = -1.0; }, {"parameter 3", "positive"}}};
+        {[](json& p) { p[2] = -1.0; }, {"dialog parameter 3 (starting suction pressure, Pa) must be a finite number > 0, got -1"}}};
     for (const auto& [spoil, words] : cases) {
         json params = analytic_params;
         spoil(params);
@@ -155,14 +155,14 @@ TEST_F(CompressorBlock, RefusesParametersAndInputsOutsideThePhysicalDomainNaming
 {
     use(testsupport::analytic_library());
     const std::vector<std::pair<std::function<void(json&)>, std::string>> params{
-        {[](json& p) { p[0]["a"] = -1.0; }, "field \"a\" (constant term of the power, W) must be a finite number >= 0, got -1"},
-        {[](json& p) { p[0]["b"] = -1.2; }, "field \"b\" (factor on the isentropic power) must be a finite number > 0"},
+        {[](json& p) { p[0]["a"] = -1.0; }, "field \"a\" of dialog parameter 1 (constant term of the power, W) must be a finite number >= 0, got -1"},
+        {[](json& p) { p[0]["b"] = -1.2; }, "field \"b\" of dialog parameter 1 (factor on the isentropic power) must be a finite number > 0, got -1.2"},
         {[](json& p) { p[0]["b"] = 0.0; }, "field \"b\""},
-        {[](json& p) { p[0]["c"] = 2.0; }, "field \"c\" (clearance factor) must lie in [0, 1), got 2"},
-        {[](json& p) { p[0]["c"] = -0.04; }, "field \"c\" (clearance factor) must lie in [0, 1), got -0.04"},
-        {[](json& p) { p[0]["St"] = 0.0; }, "field \"St\" (swept volume per revolution, m3) must be a finite number > 0"},
+        {[](json& p) { p[0]["c"] = 2.0; }, "field \"c\" of dialog parameter 1 (clearance factor) must be a finite number in [0, 1), got 2"},
+        {[](json& p) { p[0]["c"] = -0.04; }, "field \"c\" of dialog parameter 1 (clearance factor) must be a finite number in [0, 1), got -0.04"},
+        {[](json& p) { p[0]["St"] = 0.0; }, "field \"St\" of dialog parameter 1 (swept volume per revolution, m3) must be a finite number > 0, got 0"},
         {[](json& p) { p[0]["St"] = -1e-5; }, "field \"St\""},
-        {[](json& p) { p[0]["UA_vsc"] = -1.5; }, "field \"UA_vsc\" (heat-loss conductance, W/K) must be a finite number >= 0"}};
+        {[](json& p) { p[0]["UA_vsc"] = -1.5; }, "field \"UA_vsc\" of dialog parameter 1 (heat-loss conductance, W/K) must be a finite number >= 0, got -1.5"}};
     for (const auto& [spoil, words] : params) {
         json p = analytic_params;
         spoil(p);
@@ -281,7 +281,7 @@ TEST_F(CompressorBlock, OutputsStandAsRecorded)
                     rows.push_back(row);
                 }
     const std::filesystem::path recorded_file =
-        std::filesystem::path(__FILE__).parent_path() / "data" / "recorded_outputs.csv";
+        std::filesystem::path(CYCLESIM_SOURCE_DIR) / "tests" / "blocks" / "compressor" / "data" / "recorded_outputs.csv";
     if (const char* out = std::getenv("CYCLESIM_RECORD_COMPRESSOR")) {
         std::ofstream file(out);
         for (const std::string& r : rows) file << r << "\n";

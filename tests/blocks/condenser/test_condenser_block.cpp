@@ -317,6 +317,39 @@ TEST(CondenserBlock, SecondaryFluidWithoutSpecificHeatStopsTheRun)
     }
 }
 
+// The dialog is validated when it changes (the host calls mdlCheckParameters),
+// not at every evaluation: a refused change is named at once, an evaluation
+// made with it anyway still stops with the error instead of reading a missing
+// field, and a sound change takes effect at the next evaluation.
+TEST(CondenserBlock, DialogChangedDuringTheRunIsCheckedWhenItChanges)
+{
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    Block blk(dialog());
+    const auto before = blk.step();
+    json p = dialog();
+    p[0].erase("alfa2");
+    const std::string refused = testsupport::simulation_error_of(
+        [&] { blk->set_parameter(0, dialog_value_from_json(p[0], "cond")); });
+    EXPECT_NE(refused.find("mdlCheckParameters"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("\"alfa2\""), std::string::npos) << refused;
+    for (int k = 0; k < 2; ++k) {
+        const std::string again = testsupport::simulation_error_of([&] { blk.step(); });
+        EXPECT_NE(again.find("\"alfa2\""), std::string::npos) << again;
+    }
+    p = dialog();
+    p[0]["D_tubos"] = 0.0;
+    EXPECT_NE(testsupport::simulation_error_of([&] { blk->set_parameter(0, dialog_value_from_json(p[0], "cond")); })
+                  .find("field \"D_tubos\" of dialog parameter 1 (tube diameter, m) must be a finite number > 0, got 0"),
+              std::string::npos);
+    p = dialog();
+    p[0]["alfa2"] = 260.0;
+    blk->set_parameter(0, dialog_value_from_json(p[0], "cond"));
+    const auto after = blk.step();
+    EXPECT_NE(after, before);
+    Block fresh(p);
+    EXPECT_EQ(after, fresh.step());
+}
+
 TEST(CondenserBlock, InstancesKeepTheirOwnParametersAndLibrary)
 {
     {
@@ -356,19 +389,23 @@ TEST(CondenserBlock, ReferenceOperatingPoints)
         const json out = evaluate_block(reg, req);
         const std::string what = point["params"][0]["tipo_intercambiador"].get<std::string>() + " mode " +
                                  point["params"][3]["Condenser_mode"].dump();
-        auto compare = [&](const json& want, const json& got, const char* name) {
+        // The superheated length is fitted to round-off, not only to the
+        // false position's 1e-6 of the heat: the fitted length moves by up to
+        // 8e-7 of itself, and the smallest mode-1 rate (the subcooled length's)
+        // by up to about 2.2e-6.
+        auto compare = [&](const json& want, const json& got, const char* name, double tol = 2e-6) {
             double worst = 0;
             for (size_t k = 0; k < want.size(); ++k) {
                 if (want[k].is_null()) continue;
                 const double w = want[k], g = got[k];
                 const double d = w == 0 ? std::fabs(g) : std::fabs(g - w) / std::fabs(w);
-                EXPECT_LT(d, 2e-6) << what << " " << name << " " << k << ": " << g << " vs " << w;
+                EXPECT_LT(d, tol) << what << " " << name << " " << k << ": " << g << " vs " << w;
                 worst = std::max(worst, d);
             }
             return worst;
         };
         const double worst = std::max(compare(point["port0"], out["outputs"][0], "port 0 element"),
-                                      compare(point["derivatives"], out["derivatives"], "derivative"));
+                                      compare(point["derivatives"], out["derivatives"], "derivative", 3e-6));
         std::printf("  %-22s worst relative difference %.2e\n", what.c_str(), worst);
     }
 }

@@ -104,6 +104,25 @@ TEST(CondenserCorrelations, HeatRateOfOneZone)
     }
 }
 
+// Where the closed forms break down, their limits hold. A tiny refrigerant
+// flow against a large conductance (A = 1 m2, alfa = 100, mR = 1e-4 kg/s:
+// NTU = 1000) overflows the exponentials; the zone then brings the
+// refrigerant to the air's inlet temperature, Q = Cmin (Tcaliente - Tfrio) =
+// 0.1 W/K x 40 K = 4 W, as the evaporator's zones do. No flow on either side
+// exchanges nothing, whatever the conductance.
+TEST(CondenserCorrelations, HeatRateLimits)
+{
+    for (const char* t : kTypes) {
+        EXPECT_NEAR(metodo_NTU(1.0, 100, 0.2, 1005, 1e-4, 1000, 340, 300, t), 4.0, 1e-9) << t;
+        EXPECT_NEAR(metodo_NTU(1.0, 100, 0.2, 1005, 1e-4, 1000, 300, 340, t), -4.0, 1e-9) << t;
+        // Just below the overflow the forms already give the limit.
+        EXPECT_NEAR(metodo_NTU(0.5, 100, 0.2, 1005, 1e-4, 1000, 340, 300, t), 4.0, 1e-9) << t;
+        EXPECT_EQ(metodo_NTU(1.0, 100, 0.0, 1005, 0.0, 1000, 340, 300, t), 0.0) << t;
+        EXPECT_EQ(metodo_NTU(0.0, 100, 0.0, 1005, 0.0, 1000, 340, 300, t), 0.0) << t;
+        EXPECT_EQ(metodo_NTU(1.0, 100, 0.0, 1005, 0.02, 1e12, 340, 300, t), 0.0) << t;
+    }
+}
+
 TEST(CondenserCorrelations, PropertyDerivativesWorkedExample)
 {
     double de[7], dd[5];

@@ -186,7 +186,7 @@ namespace {
 // superheated fraction over a sweep of duties, as hexadecimal floats so that
 // the comparison is exact. Setting CYCLESIM_RECORD_EVAPORATOR to a file name
 // writes the current values there instead of comparing.
-std::filesystem::path recorded_file() { return std::filesystem::path(__FILE__).parent_path() / "data" / "recorded_outputs.csv"; }
+std::filesystem::path recorded_file() { return std::filesystem::path(CYCLESIM_SOURCE_DIR) / "tests" / "blocks" / "evaporator" / "data" / "recorded_outputs.csv"; }
 
 std::string hex_row(const std::string& label, const std::vector<double>& values)
 {

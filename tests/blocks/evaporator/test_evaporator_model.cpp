@@ -139,6 +139,11 @@ TEST(EvaporatorNTU, DegenerateCapacities)
     for (const char* tipo : {kPlate, kCross}) {
         EXPECT_EQ(metodo_NTU(0.2, 800, 0.0, kCpW, 0.005, CP_BIFASICO, 285, 270, tipo), 0.0);
         EXPECT_EQ(metodo_NTU(0.2, 150, 0.0, kCpW, 0.005, 1000, 285, 270, tipo), 0.0);
+        // Nor on either side (0/0 capacity ratio), nor with no area as well.
+        EXPECT_EQ(metodo_NTU(0.2, 150, 0.0, kCpW, 0.0, 1000, 285, 270, tipo), 0.0);
+        EXPECT_EQ(metodo_NTU(0.0, 150, 0.0, kCpW, 0.0, CP_BIFASICO, 285, 270, tipo), 0.0);
+        // A secondary specific heat the library refused is no infinite capacity.
+        EXPECT_TRUE(std::isnan(metodo_NTU(0.2, 150, 0.05, HUGE_VAL, 0.005, 1000, 285, 270, tipo)));
     }
     // Equal capacities: counterflow limit NTU/(1+NTU), continuous with Cr < 1.
     const double NTU = 150 * 0.1 / 5, at_one = metodo_NTU(0.1, 150, 5 / kCpW, kCpW, 0.005, 1000, 285, 270, kPlate);

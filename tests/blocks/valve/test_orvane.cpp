@@ -117,7 +117,7 @@ TEST(Orvane, RefusesWhatItCannotModel)
     };
     // A negative flow coefficient would turn the flow around.
     std::string m = message(json::parse(R"([{"C_eev": -2.5e-6}, "Analytic"])"), 0.4, 1.2e6, 3e5, 1.5e5);
-    EXPECT_NE(m.find("\"C_eev\" (flow coefficient) must be a finite number >= 0, got -2.5e-06"), std::string::npos) << m;
+    EXPECT_NE(m.find("field \"C_eev\" of dialog parameter 1 (flow coefficient) must be a finite number >= 0, got -2.5e-06"), std::string::npos) << m;
     // Negative absolute pressures at either side.
     m = message(kParams, 0.4, 1.2e6, -3e5, 1.5e5);
     EXPECT_NE(m.find("outlet pressure pe (input 2) is -300000 Pa"), std::string::npos) << m;

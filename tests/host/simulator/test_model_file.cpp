@@ -69,6 +69,35 @@ TEST(ModelFile, ReadsAValidModelAndBuildsIt)
     EXPECT_TRUE(sim.loops().empty());
 }
 
+// A model changed after it was read (by a caller that builds models in code)
+// is not checked again: the simulator itself still names a block that is not
+// there instead of reaching past its list.
+TEST(ModelFile, UnknownBlockNamesStopTheBuildEvenWithoutTheFileCheck)
+{
+    cyclesim::PluginRegistry registry(testsupport::blocks_dir());
+    auto build = [&](const cyclesim::ModelSpec& m) -> std::string {
+        try {
+            cyclesim::Simulation sim(m, registry);
+        } catch (const SimulationError& e) {
+            return e.what();
+        }
+        return "(no failure)";
+    };
+    auto m = cyclesim::parse_model(minimal_model(), "dir/cycle.json");
+    m.connections[0].from.block = "ghost";
+    std::string msg = build(m);
+    EXPECT_HAS(msg, m.connections[0].where + ": there is no block named 'ghost'");
+
+    m = cyclesim::parse_model(minimal_model(), "dir/cycle.json");
+    m.connections[1].to.block = "phantom";
+    EXPECT_HAS(build(m), "there is no block named 'phantom'");
+
+    m = cyclesim::parse_model(minimal_model(), "dir/cycle.json");
+    m.log[0].signal.block = "nobody";
+    msg = build(m);
+    EXPECT_HAS(msg, m.log[0].where + ": there is no block named 'nobody'");
+}
+
 TEST(ModelFile, MistakesInTheFileNameFileKeyAndReason)
 {
     auto with = [](auto edit) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Sizes the water chiller of this folder from one design point (R134a, or
+"""Sizes the water chiller of ../chiller from one design point (R134a, or
 another refrigerant with --fluid).
 
 The design point fixes the refrigerant states; the blocks' parameters are then
@@ -15,7 +15,7 @@ chosen so that this point is an equilibrium of the block equations:
 Every block result comes from `cyclesim eval` (the blocks themselves), every
 property from our property library. Needs python3 only.
 
-    python3 examples/chiller/size_chiller.py [--build build] [--fluid R290]
+    python3 examples/cycle_tools/size_chiller.py [--build build] [--fluid R290]
 
 The same design point (temperatures, capacity, water, air, exchanger
 geometry) serves every refrigerant: each fluid gets its own swept volume,

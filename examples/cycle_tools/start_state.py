@@ -18,7 +18,7 @@ start state, so they follow):
     cd build
     ./bin/cyclesim run ../examples/controlled_chiller/controlled_chiller.json -o out/hot \\
         --set ambient.value=316.15 \\
-        $(python3 ../examples/controlled_chiller/start_state.py --air 43)
+        $(python3 ../examples/cycle_tools/start_state.py --air 43)
 
 The model is expected to have the blocks of controlled_chiller.json:
 `condenser`, `ambient` (air inlet temperature, K), `fan` (air flow, first
@@ -32,9 +32,9 @@ import json
 import os
 import sys
 
+from cycle_tools import CondenserCharge, Evaluator, Props
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "chiller"))
-from cycle_tools import CondenserCharge, Evaluator, Props  # noqa: E402
 
 STATE_KEYS = ("Condenser_L1_inicial", "Condenser_P_inicial", "Condenser_h3_inicial", "Condenser_L3_inicial")
 
@@ -52,7 +52,7 @@ def condenser_of(model, build, air_temperature):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--model", default=os.path.join(HERE, "controlled_chiller.json"))
+    ap.add_argument("--model", default=os.path.join(HERE, "..", "controlled_chiller", "controlled_chiller.json"))
     ap.add_argument("--air", type=float, required=True, help="air inlet temperature, degC")
     ap.add_argument("--charge", type=float, help="refrigerant charge, kg (default: the model's)")
     ap.add_argument("--approach", type=float, default=15.0, help="condensing minus air temperature, K")

@@ -1,0 +1,5 @@
+# One simulated day of the controlled chiller at constant conditions, with
+# output intervals of 1, 2 and 10 s (registered with CYCLESIM_BENCH_LONG set).
+add_executable(day_run_bench ${CMAKE_CURRENT_LIST_DIR}/day_run_bench.cpp)
+target_link_libraries(day_run_bench PRIVATE cyclesim_simulator test_support benchmark::benchmark)
+add_dependencies(day_run_bench Orvane Compressor Evaporator Condenser fluidprops)

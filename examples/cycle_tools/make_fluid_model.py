@@ -1,0 +1,169 @@
+#!/usr/bin/env python3
+"""The controlled chiller for another refrigerant.
+
+    python3 make_fluid_model.py --fluid R290 [--build build] [-o controlled_chiller_R290.json]
+
+Sizes the chiller for the fluid with size_chiller.py (same design
+point: 3 kW, 2/45 degC, 5 K superheat and subcooling, 50 1/s, opening 0.5)
+and writes controlled_chiller.json with that fluid's block parameters, its
+charge and its start state; controls, scenario, logging and plots are kept.
+
+The charge follows the same rule for every fluid: what the condenser holds
+condensing at 61 degC (15 K above the hottest ambient of the envelope, 46
+degC), 2 K subcooled, with 7 % of its tube subcooled, so that the unit still
+holds liquid when it starts at the hottest ambient. The start state is the one
+for the model's own ambient (30 degC) with that charge (start_state.py).
+
+Some refrigerants of the property library cannot be sized this way; the
+script says which and why, and writes nothing:
+
+- a critical temperature below the 61 degC hot start (R744, 31 degC): the
+  cycle would reject heat above the critical point (a gas cooler), which the
+  three-zone condenser does not model;
+- a blend whose temperature glide at the evaporating pressure exceeds what an
+  evaporator at one boiling temperature can be fitted to (R407C, 6.2 K): no
+  positive boiling coefficient gives the design superheat.
+
+A fluid whose design discharge is not superheated at the hot start's
+pressure (R600a: little superheat after the compressor's heat loss, and
+61 degC condensing lies above the design's 45 degC) is charged with the
+compressor's own discharge at that pressure instead (the compressor block
+evaluated there at the design speed and flow): the condenser accepts only a
+superheated inlet.
+"""
+
+import argparse
+import json
+import os
+import sys
+
+import size_chiller
+from cycle_tools import CondenserCharge, Evaluator, Props
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+HOT_START = 273.15 + 61.0
+HOT_SUBCOOLING, HOT_L3 = 2.0, 0.07
+APPROACH, SUBCOOLING = 15.0, 2.0
+
+
+HOT_AMBIENT = HOT_START - APPROACH
+GLIDE_LIMIT = 2.0  # K at the evaporating pressure
+
+
+class CannotSize(RuntimeError):
+    """A refrigerant this sizing cannot serve, with the reason."""
+
+
+def check_sizable(props, fluid, design_pe=None):
+    """Refuses, with the reason, a fluid the design cannot be sized for."""
+    try:
+        t_crit = props("Tcrit", "T", 300, "Q", 0, fluid)
+    except RuntimeError:
+        raise CannotSize("the property library does not know it (no critical temperature)")
+    if t_crit <= HOT_START + 5:
+        raise CannotSize(f"its critical temperature, {t_crit - 273.15:.1f} degC, lies below the condensing "
+                         f"temperatures of the design (45 degC) and of the hot start ({HOT_START - 273.15:.0f} "
+                         f"degC): the cycle would reject heat above the critical point (a gas cooler), which "
+                         f"the three-zone condenser does not model")
+    if design_pe is not None:
+        glide = props("T", "P", design_pe, "Q", 1, fluid) - props("T", "P", design_pe, "Q", 0, fluid)
+        if glide > GLIDE_LIMIT:
+            raise CannotSize(f"a temperature glide of {glide:.1f} K at the evaporating pressure "
+                             f"({design_pe:.0f} Pa): the sizing fits the evaporator's boiling coefficient at one "
+                             f"boiling temperature and finds no positive one for a glide above "
+                             f"{GLIDE_LIMIT:.0f} K")
+
+
+def hot_discharge(ev, props, s, fluid, P0):
+    """The discharge enthalpy the charge is computed with at the hot start's
+    pressure: the design's when it is superheated there, else what the
+    compressor discharges at that pressure (design speed, flow and suction)."""
+    d = s["design"]
+    h = s["compressor"]["hdesc"]
+    if h > props("H", "P", P0, "Q", 1, fluid):
+        return h
+    out = ev("Compressor", [s["compressor"]["params"], fluid, d["Pe"]],
+             [[50.0, P0, d["m"], d["h1"], HOT_AMBIENT]])["outputs"][0]
+    if not out[1] > props("H", "P", P0, "Q", 1, fluid):
+        raise CannotSize(f"the compressor discharges wet vapour (h = {out[1]:.0f} J/kg) at the hot start's "
+                         f"{P0:.0f} Pa, and the condenser accepts only a superheated inlet")
+    return out[1]
+
+
+def unit_charge(condenser_at, props, ev, s, fluid):
+    P0 = props("P", "T", HOT_START, "Q", 0, fluid)
+    h0 = props("H", "P", P0, "T", HOT_START - HOT_SUBCOOLING, fluid)
+    return condenser_at(hot_discharge(ev, props, s, fluid, P0))(P0, h0, HOT_L3)[0]
+
+
+def fluid_model(template, build, fluid):
+    props = Props(build)
+    check_sizable(props, fluid)
+    try:
+        s = size_chiller.size(build, fluid)
+    except RuntimeError as e:
+        # A glide explains a failed evaporator fit better than the fit's own message.
+        pe = props("P", "T", 275.15, "Q", 1, fluid)
+        check_sizable(props, fluid, pe)
+        raise e
+    model = json.loads(json.dumps(template))
+    blocks = {b["name"]: b for b in model["blocks"]}
+    d = s["design"]
+    blocks["valve"]["params"] = [{"C_eev": s["valve"]["C_eev"]}, fluid]
+    blocks["compressor"]["params"] = [s["compressor"]["params"], fluid, d["Pe"]]
+    evap = blocks["evaporator"]["params"]
+    blocks["evaporator"]["params"] = [s["evaporator"]["params"], fluid, evap[2], d["h1"]]
+    cond = blocks["condenser"]["params"]
+    cond[0], cond[1], cond[4] = s["condenser"]["params"], fluid, s["condenser"]["sim"]
+
+    guesses = model["loop_guesses"]
+    guesses["valve.0.0"] = d["m"]
+    guesses["compressor.0.1"] = s["compressor"]["hdesc"]
+    guesses["evaporator.0.9"] = d["h1"]
+    ev = Evaluator(build)
+    air = [blocks["ambient"]["value"], blocks["fan"]["values"][0], blocks["air_pressure"]["value"]]
+
+    def condenser_at(h_in):
+        return CondenserCharge(props, ev, cond[0], fluid, cond[2], cond[4], d["m"], h_in, air)
+
+    condenser = condenser_at(s["compressor"]["hdesc"])
+    charge = unit_charge(condenser_at, props, ev, s, fluid)
+    start = condenser.start_state(air[0] + APPROACH, SUBCOOLING, charge)
+    cond[3].update({"Condenser_L1_inicial": start["L1"], "Condenser_P_inicial": start["P"],
+                    "Condenser_h3_inicial": start["h3"], "Condenser_L3_inicial": start["L3"]})
+
+    model["name"] = f"controlled_chiller_{fluid}"
+    model["comment"] = (f"The controlled chiller of controlled_chiller.json sized for {fluid} "
+                        f"(make_fluid_model.py): charge {charge:.4f} kg, start 15 K above the air, "
+                        f"2 K subcooled. Controls, scenario, logging and plots as there.")
+    model["plots"]["ph"]["fluid"] = fluid
+    return model, charge
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--fluid", required=True)
+    ap.add_argument("--build", default=os.path.join(HERE, "..", "..", "build"))
+    ap.add_argument("--template", default=os.path.join(HERE, "..", "controlled_chiller", "controlled_chiller.json"))
+    ap.add_argument("-o", "--output", help="model file to write (default: standard output)")
+    args = ap.parse_args()
+    with open(args.template) as f:
+        template = json.load(f)
+    try:
+        model, charge = fluid_model(template, os.path.abspath(args.build), args.fluid)
+    except CannotSize as e:
+        sys.exit(f"make_fluid_model: {args.fluid} cannot be sized for this chiller: {e}")
+    except RuntimeError as e:
+        sys.exit(f"make_fluid_model: {args.fluid}: {e}")
+    text = json.dumps(model, indent=2) + "\n"
+    if args.output:
+        with open(args.output, "w") as f:
+            f.write(text)
+        print(f"make_fluid_model: {args.output} ({args.fluid}, charge {charge:.4f} kg)", file=sys.stderr)
+    else:
+        sys.stdout.write(text)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,95 @@
+// The simulator's state, shared by the files that each do one part of its
+// work (internal to the simulator):
+//   signal_wiring.cpp    blocks built, inputs wired, logged signals resolved;
+//   loop_runtime.cpp     the execution plan and the algebraic loops' solves;
+//   step_evaluation.cpp  minor steps (right-hand side, its Jacobian) and the
+//                        bookkeeping of a major step;
+//   cvode_driver.cpp     the integrator: CVODE's setup, stops and restarts;
+//   simulation.cpp       construction, run() and the public accessors.
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "execution_plan.h"
+#include "loop_runtime.h"
+#include "model_file.h"
+#include "plugin_library.h"
+#include "sim_block.h"
+#include "simulation.h"
+#include "sundials_context.h"
+
+namespace cyclesim {
+
+struct Simulation::Impl {
+    SundialsContext sundials;  // first in, last out: solvers below use it
+    ModelSpec model;
+    std::vector<std::unique_ptr<SimBlock>> blocks;
+    // For each block, port and element: the output element it reads.
+    std::vector<std::vector<std::vector<ElementRef>>> sources;
+    ExecutionPlan plan;
+    std::vector<LoopRuntime> loops;
+    std::vector<const double*> logged;
+    std::vector<std::pair<ElementRef, double>> guesses;  // loop starting values from the model file
+    std::vector<int> state_offset;  // per block, into the global state vector
+    int n_states = 0;
+    std::vector<double> breakpoints;
+
+    RunStatistics stats;
+    double t_now = 0.0;
+
+    // Failures inside solver callbacks are kept here and raised once the
+    // solver has returned.
+    std::exception_ptr pending_error;
+    std::string last_nonfinite;  // latest minor-step trouble (non-finite value, unsolved loop)
+    std::string integrator_message;
+
+    Impl(ModelSpec m, PluginRegistry& registry);
+
+    // --- wiring (signal_wiring.cpp) ---------------------------------------
+    void build_blocks(PluginRegistry& registry);
+    // Index of the block named `name`; a clear error naming `where` if none is.
+    int block_index(const std::string& name, const std::string& where) const;
+    void wire();
+    void resolve_signals();
+
+    // --- loops (loop_runtime.cpp) ------------------------------------------
+    void make_plan();
+    int loop_residual(LoopRuntime& L, const double* x, double* f, double t, bool major, bool trial = false);
+    std::string describe_loop(const LoopRuntime& L) const;
+    std::string tear_text(const ElementRef& r) const;
+    void solve_loop(LoopRuntime& L, double t, bool major);
+
+    // --- evaluation and major steps (step_evaluation.cpp) ----------------
+    void scatter_states(const double* y);
+    void gather_states(double* y);
+    void gather_derivatives(double* dy);
+    std::optional<std::string> nonfinite_output(int b, double t);
+    std::optional<std::string> nonfinite_derivative(double t);
+    // Outputs of every block in dependency order. Returns a message for the
+    // first non-finite output (the evaluation stops there).
+    std::optional<std::string> evaluate_outputs(double t, bool major);
+    // Right-hand side for CVODE: a minor step.
+    int rhs(double t, const double* y, double* dy);
+    int jacobian(double t, const double* y, const double* fy, double* const* columns, int n, double* ytmp,
+                 double* ftmp);
+    // Every logged row goes out here: at a major step and at an output time
+    // inside a step.
+    void hand_off_row(double t, RunObserver& observer);
+    void interpolated_row(double t, const double* y, RunObserver& observer);
+    // One major step at t from the integrator's states y (updated in place
+    // when a block changes its states). Returns whether the integrator must
+    // restart.
+    bool major_step(double t, double* y, bool log_now, RunObserver& observer);
+
+    // --- the integrator (cvode_driver.cpp) -------------------------------
+    void integrate(RunObserver& observer);
+
+    void run(RunObserver& observer);
+};
+
+}  // namespace cyclesim
