@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "errors.h"
+#include "plotting.h"
 #include "run_model.h"
 #include "simulation.h"
 
@@ -119,6 +120,8 @@ void add_check_command(CLI::App& app, const GlobalOptions& globals, int& exit_co
             PluginRegistry registry(blocks_folder(globals));
             Simulation sim(spec, registry);
             for (const auto& w : spec.warnings) std::cout << "warning: " << w << "\n";
+            for (const auto& w : ph_time_warnings(spec.plots, spec.solver.start_time, spec.solver.stop_time))
+                std::cout << "warning: " << w << "\n";
             std::cout << "model '" << spec.name << "': " << spec.blocks.size() << " blocks, "
                       << spec.connections.size() << " connections, " << sim.num_states() << " continuous states, "
                       << spec.log.size() << " logged signals\n";

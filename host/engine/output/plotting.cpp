@@ -192,11 +192,22 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
     if (spec.contains("times"))
         for (const auto& t : spec["times"]) times.push_back(t.get<double>());
     if (times.empty()) times.push_back(table.rows.back()[0]);
+    // Each cycle is drawn from the last row at or before its time and
+    // labelled with that row's time: a time past the end of the results (a
+    // shorter or failed run) draws the last state and says so.
     std::vector<fs::path> cycles;
+    std::vector<std::string> labels;
     for (double t : times) {
-        const std::vector<double>* row = &table.rows.back();
+        const std::vector<double>* row = &table.rows.front();
         for (const auto& r : table.rows)
             if (r[0] <= t) row = &r;
+        const double drawn = (*row)[0];
+        char label[160];
+        if (t > table.rows.back()[0])
+            std::snprintf(label, sizeof label, "cycle at t = %g s (end of the results; %g s asked)", drawn, t);
+        else
+            std::snprintf(label, sizeof label, "cycle at t = %g s", drawn);
+        labels.push_back(label);
         const fs::path data = fs::path("plots") / ("ph_cycle_" + std::to_string(cycles.size()) + ".dat");
         refuse_link(dir / data);
         std::ofstream out(dir / data);
@@ -221,12 +232,9 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
        << "set xlabel 'h [kJ/kg]'\nset ylabel 'p [bar]'\nset logscale y\nset grid\n"
        << "set key outside right top\nset datafile missing 'NaN'\n"
        << "plot " << gnuplot_string(dome.string()) << " using 1:2 with lines lw 2 lc rgb 'black' title 'saturation'";
-    for (std::size_t i = 0; i < cycles.size(); ++i) {
-        char label[64];
-        std::snprintf(label, sizeof label, "cycle at t = %g s", times[i]);
+    for (std::size_t i = 0; i < cycles.size(); ++i)
         gp << ", " << gnuplot_string(cycles[i].string()) << " using 1:2 with linespoints lw 2 pt 7 title "
-           << gnuplot_string(label);
-    }
+           << gnuplot_string(labels[i]);
     gp << "\n";
     gp.close();
     run_gnuplot(dir, script);
@@ -257,6 +265,29 @@ ResultsTable read_results(const fs::path& csv)
     }
     if (table.rows.empty()) throw SimulationError("plot: " + csv.string() + " holds no results");
     return table;
+}
+
+std::vector<std::string> ph_time_warnings(const json& plots, double start_time, double stop_time)
+{
+    std::vector<std::string> warnings;
+    if (!plots.is_object() || !plots.contains("ph") || !plots["ph"].contains("times")) return warnings;
+    for (const auto& t : plots["ph"]["times"]) {
+        if (!t.is_number()) continue;
+        const double time = t.get<double>();
+        char text[200];
+        if (time > stop_time)
+            std::snprintf(text, sizeof text,
+                          "plots.ph.times: t = %g s is after the stop time %g s: the diagram draws the last state, "
+                          "labelled with its own time", time, stop_time);
+        else if (time < start_time)
+            std::snprintf(text, sizeof text,
+                          "plots.ph.times: t = %g s is before the start time %g s: the diagram draws the first "
+                          "state, labelled with its own time", time, start_time);
+        else
+            continue;
+        warnings.push_back(text);
+    }
+    return warnings;
 }
 
 ResultsTable read_run_results(const fs::path& run_dir)

@@ -5,6 +5,7 @@
 #include "mat_results_writer.h"
 #include "errors.h"
 #include "number_text.h"
+#include "plotting.h"
 #include "run_directory.h"
 #include "run_directory_guard.h"
 #include "utf8_text.h"
@@ -181,6 +182,10 @@ RunOutcome run_model(const RunOptions& options)
         log.line("model " + spec.name + " (" + model_file + ")");
         for (const auto& s : options.sets) log.line("--set " + s);
         for (const auto& w : spec.warnings) log.line("warning: " + w);
+        for (const auto& w : ph_time_warnings(spec.plots, sv.start_time, sv.stop_time)) {
+            log.line("warning: " + w);
+            if (options.echo_prints) std::fprintf(stderr, "warning: %s\n", w.c_str());
+        }
         for (const auto& n : notes) log.line(n);
         for (const auto& l : sim->loops()) log.line(l);
         for (const auto& l : sim->feedback_loops()) log.line(l);
