@@ -197,17 +197,28 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
     // shorter or failed run) draws the last state and says so.
     std::vector<fs::path> cycles;
     std::vector<std::string> labels;
+    std::vector<const std::vector<double>*> drawn_rows;
     for (double t : times) {
         const std::vector<double>* row = &table.rows.front();
         for (const auto& r : table.rows)
             if (r[0] <= t) row = &r;
         const double drawn = (*row)[0];
+        char asked[64];
+        std::snprintf(asked, sizeof asked, "%g", t);
+        // Times past the end all draw the last state: one cycle, whose
+        // label lists the times asked for.
+        if (t > table.rows.back()[0] && !drawn_rows.empty() && drawn_rows.back() == row &&
+            labels.back().ends_with(" s asked)")) {
+            labels.back().insert(labels.back().size() - std::string(" s asked)").size(), std::string(", ") + asked);
+            continue;
+        }
         char label[160];
         if (t > table.rows.back()[0])
-            std::snprintf(label, sizeof label, "cycle at t = %g s (end of the results; %g s asked)", drawn, t);
+            std::snprintf(label, sizeof label, "cycle at t = %g s (end of the results; %s s asked)", drawn, asked);
         else
             std::snprintf(label, sizeof label, "cycle at t = %g s", drawn);
         labels.push_back(label);
+        drawn_rows.push_back(row);
         const fs::path data = fs::path("plots") / ("ph_cycle_" + std::to_string(cycles.size()) + ".dat");
         refuse_link(dir / data);
         std::ofstream out(dir / data);
