@@ -175,7 +175,8 @@ TEST_F(Chiller, RespondsToTheValveAndSpeedSteps)
 
 // The logged trajectory, every tenth second, as the blocks computed it before
 // their solvers stopped repeating evaluations (recorded again when the
-// condenser's superheated-length fit was taken to round-off): every signal
+// condenser's superheated-length fit was taken to round-off, and again when
+// the rows came from the integrator's dense output): every signal
 // must match to the last bit (results.csv round-trips doubles exactly).
 TEST_F(Chiller, TrajectoryStandsAsRecorded)
 {

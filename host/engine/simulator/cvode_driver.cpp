@@ -195,6 +195,12 @@ void Simulation::Impl::integrate(RunObserver& observer)
                 const double t_out = output_time(next_output++);
                 check_sundials(CVodeGetDky(cv.mem, t_out, 0, cv.y_out), "CVodeGetDky");
                 interpolated_row(t_out, N_VGetArrayPointer(cv.y_out), observer);
+                // A plant that has settled at this row ends the run here, at
+                // the row's time, with the interpolated states it was logged at.
+                if (observer.stop_requested()) {
+                    t_now = t_out;
+                    return;
+                }
             }
         }
         bool log_now = true;
