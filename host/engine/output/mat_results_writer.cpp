@@ -5,6 +5,8 @@
 
 #include <matio.h>
 
+#include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace cyclesim {
