@@ -8,6 +8,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsundials-dev nlohmann-json3-dev libcli11-dev
   gnuplot-nox
+  libmatio-dev
+  octave
   jq
   parallel
 )

@@ -9,7 +9,8 @@
 namespace cyclesim::cli {
 
 struct GlobalOptions {
-    std::string blocks_dir;  // empty: default folder
+    std::string blocks_dir;    // empty: default folder
+    std::string command_line;  // as typed, for the run's summary
 };
 
 void add_eval_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);

@@ -1,6 +1,7 @@
 // cyclesim eval: one block at one operating point, for users checking a
 // component and for tests.
 #include <fstream>
+#include <optional>
 #include <iostream>
 #include <sstream>
 
@@ -10,6 +11,9 @@
 #include "evaluate.h"
 #include "json_messages.h"
 #include "json_numbers.h"
+#include "run_directory.h"
+
+#include <cstdlib>
 
 namespace cyclesim::cli {
 
@@ -28,8 +32,41 @@ nlohmann::json parse_json_argument(const std::string& text, const std::string& o
     }
 }
 
+// The directory the block runs in: the working directory when it holds
+// Tarvex_files/libCoolProp.so and no library was named (the user's own
+// set-up), else a temporary directory linking to the named library or to
+// ours, removed afterwards. So eval finds the library from anywhere, as run
+// does.
+class EvalDirectory {
+public:
+    explicit EvalDirectory(const std::string& props)
+    {
+        namespace fs = std::filesystem;
+        if (props.empty() && fs::exists("Tarvex_files/libCoolProp.so")) return;
+        const fs::path library = props.empty() ? default_property_library() : fs::absolute(props);
+        if (!fs::exists(library)) throw SimulationError("--props: property library " + library.string() + " not found");
+        std::string pattern = (fs::temp_directory_path() / "cyclesim-eval-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw SimulationError("cannot create a temporary directory for the block");
+        temp_ = pattern;
+        prepare_run_directory(temp_, library);
+        enter_.emplace(temp_);
+    }
+    ~EvalDirectory()
+    {
+        enter_.reset();
+        std::error_code ec;
+        if (!temp_.empty()) std::filesystem::remove_all(temp_, ec);
+    }
+    EvalDirectory(const EvalDirectory&) = delete;
+    EvalDirectory& operator=(const EvalDirectory&) = delete;
+
+private:
+    std::filesystem::path temp_;
+    std::optional<WorkingDirectory> enter_;
+};
+
 struct EvalOptions {
-    std::string block, params, inputs, states, disc_states, rwork;
+    std::string block, params, inputs, states, disc_states, rwork, props;
     double time = 0.0;
     bool update = false;
 };
@@ -51,6 +88,11 @@ void add_eval_command(CLI::App& app, const GlobalOptions& globals, int& exit_cod
     cmd->add_option("--rwork", options->rwork, "real work vector after initial conditions (JSON array)");
     cmd->add_option("--time", options->time, "simulation time of the evaluation (default 0)");
     cmd->add_flag("--update", options->update, "call the update callback after outputs and derivatives");
+    cmd->add_option("--props", options->props,
+                    "property library the block loads (default: Tarvex_files/libCoolProp.so of the working "
+                    "directory when present, else our lib/libfluidprops.so)");
+    cmd->footer("Example:\n  cyclesim eval Orvane --params '[{\"C_eev\": 2.0e-6}, \"R134a\"]' "
+                "--inputs '[[0.5, 1.2e6, 3.0e5, 2.5e5]]'");
 
     cmd->callback([options, &globals, &exit_code]() {
         try {
@@ -69,7 +111,8 @@ void add_eval_command(CLI::App& app, const GlobalOptions& globals, int& exit_cod
             request.update = options->update;
 
             PluginRegistry registry(globals.blocks_dir.empty() ? PluginRegistry::default_folder()
-                                                                : std::filesystem::path(globals.blocks_dir));
+                                                                : std::filesystem::absolute(globals.blocks_dir));
+            EvalDirectory where(options->props);
             auto result = evaluate_block(registry, request);
             std::cout << result.dump() << std::endl;
             exit_code = 0;

@@ -21,7 +21,8 @@ void add_plot_command(CLI::App& app, const GlobalOptions&, int& exit_code)
 {
     auto dir = std::make_shared<std::string>();
     auto* cmd = app.add_subcommand("plot", "draw the plots of a run directory (PNG, with gnuplot)");
-    cmd->add_option("dir", *dir, "run directory holding results.csv")->required();
+    cmd->add_option("dir", *dir, "run directory holding results.csv or results.mat")->required();
+    cmd->footer("Example:\n  cyclesim plot out/chiller   (PNG files written into out/chiller)");
     cmd->callback([dir, &exit_code]() { exit_code = plot_run_directory(*dir) ? 0 : 1; });
 }
 

@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "errors.h"
+#include "plotting.h"
 #include "run_model.h"
 #include "simulation.h"
 
@@ -20,6 +21,7 @@ struct RunCliOptions {
     bool stop_time_given = false;
     bool no_plot = false;
     bool strict = false;
+    std::string format = "both";
 };
 
 std::filesystem::path blocks_folder(const GlobalOptions& globals)
@@ -50,8 +52,17 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
                   "stop the run when a block breaks a rule of the S-function interface (a continuous state changed "
                   "in a minor step, or in a major step without a solver reset) instead of reporting it in run.log");
 
+    cmd->add_option("--format", options->format,
+                    "result files: csv (results.csv), mat (results.mat, MAT-file v7) or both (default)")
+        ->check(CLI::IsMember({"csv", "mat", "both"}));
+    cmd->footer("Example:\n  cyclesim run examples/chiller/chiller.json --stop-time 600 --set speed.before=55 "
+                "-o out/fast\n  (results in out/fast: results.csv, results.mat, summary.json, run.log, plots)");
+
     cmd->callback([options, stop, &globals, &exit_code]() {
         RunOptions run;
+        run.write_csv = options->format != "mat";
+        run.write_mat = options->format != "csv";
+        run.command_line = globals.command_line;
         run.model = options->model;
         if (!options->out.empty()) run.run_dir = options->out;
         if (stop->count() > 0) run.stop_time = options->stop_time;
@@ -73,7 +84,8 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
         // Plots of what was logged, also of a run that stopped early; a
         // plotting problem is reported but does not turn a run into a failure.
         if (!options->no_plot && !outcome.run_dir.empty() &&
-            std::filesystem::exists(outcome.run_dir / "results.csv"))
+            (std::filesystem::exists(outcome.run_dir / "results.csv") ||
+             std::filesystem::exists(outcome.run_dir / "results.mat")))
             plot_run_directory(outcome.run_dir);
         if (outcome.ok) {
             std::cerr << "cyclesim run: completed at t = " << outcome.final_time << " ("
@@ -97,6 +109,7 @@ void add_check_command(CLI::App& app, const GlobalOptions& globals, int& exit_co
     cmd->add_option("model", options->model, "model file (JSON)")->required();
     auto* stop = cmd->add_option("--stop-time", options->stop_time, "stop time, overriding the model's");
     cmd->add_option("--set", options->sets, "BLOCK.PARAM[.FIELD]=VALUE overrides, as for run");
+    cmd->footer("Example:\n  cyclesim check examples/chiller/chiller.json --stop-time 100");
 
     cmd->callback([options, stop, &globals, &exit_code]() {
         try {
@@ -107,6 +120,8 @@ void add_check_command(CLI::App& app, const GlobalOptions& globals, int& exit_co
             PluginRegistry registry(blocks_folder(globals));
             Simulation sim(spec, registry);
             for (const auto& w : spec.warnings) std::cout << "warning: " << w << "\n";
+            for (const auto& w : ph_time_warnings(spec.plots, spec.solver.start_time, spec.solver.stop_time))
+                std::cout << "warning: " << w << "\n";
             std::cout << "model '" << spec.name << "': " << spec.blocks.size() << " blocks, "
                       << spec.connections.size() << " connections, " << sim.num_states() << " continuous states, "
                       << spec.log.size() << " logged signals\n";

@@ -1,5 +1,7 @@
 #include "plotting.h"
 
+#include "mat_results_reader.h"
+
 #include "bounded_file.h"
 #include "csv_reader.h"
 #include "errors.h"
@@ -190,11 +192,33 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
     if (spec.contains("times"))
         for (const auto& t : spec["times"]) times.push_back(t.get<double>());
     if (times.empty()) times.push_back(table.rows.back()[0]);
+    // Each cycle is drawn from the last row at or before its time and
+    // labelled with that row's time: a time past the end of the results (a
+    // shorter or failed run) draws the last state and says so.
     std::vector<fs::path> cycles;
+    std::vector<std::string> labels;
+    std::vector<const std::vector<double>*> drawn_rows;
     for (double t : times) {
-        const std::vector<double>* row = &table.rows.back();
+        const std::vector<double>* row = &table.rows.front();
         for (const auto& r : table.rows)
             if (r[0] <= t) row = &r;
+        const double drawn = (*row)[0];
+        char asked[64];
+        std::snprintf(asked, sizeof asked, "%g", t);
+        // Times past the end all draw the last state: one cycle, whose
+        // label lists the times asked for.
+        if (t > table.rows.back()[0] && !drawn_rows.empty() && drawn_rows.back() == row &&
+            labels.back().ends_with(" s asked)")) {
+            labels.back().insert(labels.back().size() - std::string(" s asked)").size(), std::string(", ") + asked);
+            continue;
+        }
+        char label[160];
+        if (t > table.rows.back()[0])
+            std::snprintf(label, sizeof label, "cycle at t = %g s (end of the results; %s s asked)", drawn, asked);
+        else
+            std::snprintf(label, sizeof label, "cycle at t = %g s", drawn);
+        labels.push_back(label);
+        drawn_rows.push_back(row);
         const fs::path data = fs::path("plots") / ("ph_cycle_" + std::to_string(cycles.size()) + ".dat");
         refuse_link(dir / data);
         std::ofstream out(dir / data);
@@ -219,12 +243,9 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
        << "set xlabel 'h [kJ/kg]'\nset ylabel 'p [bar]'\nset logscale y\nset grid\n"
        << "set key outside right top\nset datafile missing 'NaN'\n"
        << "plot " << gnuplot_string(dome.string()) << " using 1:2 with lines lw 2 lc rgb 'black' title 'saturation'";
-    for (std::size_t i = 0; i < cycles.size(); ++i) {
-        char label[64];
-        std::snprintf(label, sizeof label, "cycle at t = %g s", times[i]);
+    for (std::size_t i = 0; i < cycles.size(); ++i)
         gp << ", " << gnuplot_string(cycles[i].string()) << " using 1:2 with linespoints lw 2 pt 7 title "
-           << gnuplot_string(label);
-    }
+           << gnuplot_string(labels[i]);
     gp << "\n";
     gp.close();
     run_gnuplot(dir, script);
@@ -257,9 +278,39 @@ ResultsTable read_results(const fs::path& csv)
     return table;
 }
 
+std::vector<std::string> ph_time_warnings(const json& plots, double start_time, double stop_time)
+{
+    std::vector<std::string> warnings;
+    if (!plots.is_object() || !plots.contains("ph") || !plots["ph"].contains("times")) return warnings;
+    for (const auto& t : plots["ph"]["times"]) {
+        if (!t.is_number()) continue;
+        const double time = t.get<double>();
+        char text[200];
+        if (time > stop_time)
+            std::snprintf(text, sizeof text,
+                          "plots.ph.times: t = %g s is after the stop time %g s: the diagram draws the last state, "
+                          "labelled with its own time", time, stop_time);
+        else if (time < start_time)
+            std::snprintf(text, sizeof text,
+                          "plots.ph.times: t = %g s is before the start time %g s: the diagram draws the first "
+                          "state, labelled with its own time", time, start_time);
+        else
+            continue;
+        warnings.push_back(text);
+    }
+    return warnings;
+}
+
+ResultsTable read_run_results(const fs::path& run_dir)
+{
+    if (!fs::exists(run_dir / "results.csv") && fs::exists(run_dir / "results.mat"))
+        return read_mat_results(run_dir / "results.mat");
+    return read_results(run_dir / "results.csv");
+}
+
 std::vector<fs::path> make_plots(const fs::path& run_dir)
 {
-    ResultsTable table = read_results(run_dir / "results.csv");
+    ResultsTable table = read_run_results(run_dir);
     json spec = json::object();
     if (fs::exists(run_dir / "plots.json")) {
         const std::string text = read_bounded_file(run_dir / "plots.json", kModelFileLimit, "plot");

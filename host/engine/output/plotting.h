@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "plot_spec.h"
 
 namespace cyclesim {
@@ -25,6 +27,15 @@ struct ResultsTable {
 // Reads results.csv: "name [unit]" header cells, one row per output time
 // (short rows are filled with NaN). Throws SimulationError.
 ResultsTable read_results(const std::filesystem::path& csv);
+
+// The pressure-enthalpy times of a plots section that fall outside
+// [start_time, stop_time], as warnings for `check` and `run`. Such a cycle is
+// drawn at the first or last state and labelled with that state's time.
+std::vector<std::string> ph_time_warnings(const nlohmann::json& plots, double start_time, double stop_time);
+
+// The results of a run directory: results.csv, or results.mat when the run
+// wrote only that.
+ResultsTable read_run_results(const std::filesystem::path& run_dir);
 
 // Draws every plot of `run_dir` (using run_dir/plots.json when present) and
 // returns the PNG files written. Throws SimulationError when gnuplot is

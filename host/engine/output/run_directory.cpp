@@ -62,33 +62,6 @@ std::string property_library_message(const fs::path& dir)
     return out;
 }
 
-ResultsWriter::ResultsWriter(const fs::path& file, const std::vector<std::string>& names,
-                             const std::vector<std::string>& units)
-{
-    file_ = std::fopen(file.c_str(), "w");
-    if (!file_) throw SimulationError("cannot write " + file.string() + ": " + std::strerror(errno));
-    std::fputs("time [s]", file_);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::fprintf(file_, ",%s", names[i].c_str());
-        if (i < units.size() && !units[i].empty()) std::fprintf(file_, " [%s]", units[i].c_str());
-    }
-    std::fputc('\n', file_);
-    std::fflush(file_);
-}
-
-ResultsWriter::~ResultsWriter()
-{
-    if (file_) std::fclose(file_);
-}
-
-void ResultsWriter::write(double t, const std::vector<double>& values)
-{
-    std::fprintf(file_, "%.17g", t);
-    for (double v : values) std::fprintf(file_, ",%.17g", v);  // exact round trip
-    std::fputc('\n', file_);
-    std::fflush(file_);
-}
-
 RunLog::RunLog(const fs::path& file)
 {
     file_ = std::fopen(file.c_str(), "w");

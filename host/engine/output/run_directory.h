@@ -1,4 +1,4 @@
-// The run directory: results.csv, run.log, summary.json and the
+// The run directory: results.csv, results.mat, run.log, summary.json and the
 // Tarvex_files/libCoolProp.so link through which the blocks find the property
 // library. The blocks run with it as their working directory.
 #pragma once
@@ -27,21 +27,6 @@ std::vector<std::string> prepare_run_directory(const std::filesystem::path& dir,
 // dir/Tarvex_files/libCoolProp.so is loaded in this process and exports
 // get_global_param_string; empty otherwise.
 std::string property_library_message(const std::filesystem::path& dir);
-
-// results.csv: "time [s]" and one "name [unit]" column per logged signal;
-// every row is flushed at once so that a run that stops early keeps its rows.
-class ResultsWriter {
-public:
-    ResultsWriter(const std::filesystem::path& file, const std::vector<std::string>& names,
-                  const std::vector<std::string>& units);
-    ~ResultsWriter();
-    ResultsWriter(const ResultsWriter&) = delete;
-    ResultsWriter& operator=(const ResultsWriter&) = delete;
-    void write(double t, const std::vector<double>& values);
-
-private:
-    std::FILE* file_ = nullptr;
-};
 
 // run.log, line-buffered by hand (flushed at every write).
 class RunLog {

@@ -1,5 +1,5 @@
 // Which directories a run may write into. A run writes results.csv,
-// summary.json, run.log, plots.json, Tarvex_files/ and its plots; into a
+// results.mat, summary.json, run.log, plots.json, Tarvex_files/ and its plots; into a
 // folder of the user's that holds other things it could replace their files
 // without a word. So a run takes only
 //

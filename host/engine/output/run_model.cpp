@@ -1,8 +1,11 @@
 #include "run_model.h"
 
 #include "contract_checks.h"
+#include "csv_results_writer.h"
+#include "mat_results_writer.h"
 #include "errors.h"
 #include "number_text.h"
+#include "plotting.h"
 #include "run_directory.h"
 #include "run_directory_guard.h"
 #include "utf8_text.h"
@@ -41,8 +44,8 @@ public:
 
 class RunRecorder final : public RunObserver {
 public:
-    RunRecorder(ResultsWriter& results, const std::filesystem::path& run_dir, const SolverSpec& solver, bool progress)
-        : results_(results), run_dir_(run_dir), solver_(solver), progress_(progress)
+    RunRecorder(const std::vector<std::unique_ptr<ResultWriter>>& writers, const std::filesystem::path& run_dir, const SolverSpec& solver, bool progress)
+        : writers_(writers), run_dir_(run_dir), solver_(solver), progress_(progress)
     {
     }
 
@@ -58,10 +61,10 @@ public:
         // The model check bounds the rows of a fixed output interval; a run
         // that logs every major step is bounded here.
         if (++rows_ > kMaxOutputRows)
-            throw SimulationError("results.csv reached " + std::to_string(kMaxOutputRows) +
+            throw SimulationError("the results reached " + std::to_string(kMaxOutputRows) +
                                   " rows at t = " + number_text(t) +
                                   ": set solver.output_interval so that fewer rows are logged");
-        results_.write(t, values);
+        for (const auto& w : writers_) w->row(t, values);
         last_row_ = values;
         if (settle_) settle_->add_row(t, values);
     }
@@ -94,7 +97,7 @@ public:
     const std::vector<double>& last_row() const { return last_row_; }
 
 private:
-    ResultsWriter& results_;
+    const std::vector<std::unique_ptr<ResultWriter>>& writers_;
     std::filesystem::path run_dir_;
     SolverSpec solver_;
     bool progress_;
@@ -167,6 +170,10 @@ RunOutcome run_model(const RunOptions& options)
         summary["method"] = sv.method == Method::BDF ? "BDF" : "Adams";
         summary["rtol"] = sv.rtol;
         summary["atol"] = sv.atol;
+        summary["command_line"] = escape_invalid_utf8(options.command_line);
+        nlohmann::json sets = nlohmann::json::array();
+        for (const auto& set : options.sets) sets.push_back(escape_invalid_utf8(set));
+        summary["sets"] = sets;
         // A run that is killed leaves this behind: it says the run never
         // finished.
         write_json_file(dir / "summary.json", summary);
@@ -175,6 +182,10 @@ RunOutcome run_model(const RunOptions& options)
         log.line("model " + spec.name + " (" + model_file + ")");
         for (const auto& s : options.sets) log.line("--set " + s);
         for (const auto& w : spec.warnings) log.line("warning: " + w);
+        for (const auto& w : ph_time_warnings(spec.plots, sv.start_time, sv.stop_time)) {
+            log.line("warning: " + w);
+            if (options.echo_prints) std::fprintf(stderr, "warning: %s\n", w.c_str());
+        }
         for (const auto& n : notes) log.line(n);
         for (const auto& l : sim->loops()) log.line(l);
         for (const auto& l : sim->feedback_loops()) log.line(l);
@@ -184,12 +195,22 @@ RunOutcome run_model(const RunOptions& options)
                       sv.max_step, sv.output_interval);
         log.line(line);
 
-        ResultsWriter results(dir / "results.csv", sim->log_names(), sim->log_units());
+        // The writers that are on; each gets every logged row and the summary.
+        const ResultColumns columns{sim->log_names(), sim->log_units()};
+        // A previous run's file of a format that is off would be read (and
+        // plotted) as this run's results: it goes.
+        std::error_code stale;
+        if (!options.write_csv) std::filesystem::remove(dir / "results.csv", stale);
+        if (!options.write_mat) std::filesystem::remove(dir / "results.mat", stale);
+        std::vector<std::unique_ptr<ResultWriter>> writers;
+        if (options.write_csv) writers.push_back(std::make_unique<CsvResultsWriter>(dir / "results.csv", columns));
+        if (options.write_mat)
+            writers.push_back(std::make_unique<MatResultsWriter>(dir / "results.mat", columns, summary));
         // What `cyclesim plot` should draw travels with the results.
         // Without a plots section: an empty one (one plot per unit), so that
         // a previous run's section is replaced, not deleted.
         write_json_file(dir / "plots.json", spec.plots.is_null() ? nlohmann::json::object() : spec.plots);
-        RunRecorder recorder(results, dir, sv, options.progress);
+        RunRecorder recorder(writers, dir, sv, options.progress);
         if (sv.settle) recorder.watch_settle(*sv.settle, sim->log_names());
         PrintTarget target{&log, options.echo_prints};
         // A block breaking a rule of the S-function interface is reported in
@@ -250,6 +271,7 @@ RunOutcome run_model(const RunOptions& options)
             finals[names[i]] = recorder.last_row()[i];
         summary["final_values"] = finals;
         write_json_file(dir / "summary.json", summary);
+        for (const auto& w : writers) w->finish(summary);
     } catch (const std::exception& e) {
         if (outcome.message.empty()) outcome.message = e.what();
         outcome.ok = false;

@@ -21,6 +21,9 @@ struct RunOptions {
     bool progress = false;                          // progress line on standard error
     bool echo_prints = true;                        // block prints on standard error as well as run.log
     bool strict = false;                            // a broken S-function rule stops the run
+    bool write_csv = true;                          // results.csv
+    bool write_mat = true;                          // results.mat
+    std::string command_line;                       // kept in the summary
     std::optional<nlohmann::json> settle;           // settle criterion replacing the model's
 };
 

@@ -3,6 +3,9 @@
 // relation can be checked to the last bit.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -217,6 +220,10 @@ TEST(Orvane, CyclesimEvalEndToEnd)
 TEST(Orvane, CyclesimEvalWithoutLibraryExitsNonZero)
 {
     testsupport::ScopedWorkdir wd("");
+    // eval uses the working directory's Tarvex_files/libCoolProp.so when there
+    // is one (else it links ours): here it is a file that is no library.
+    std::filesystem::create_directories("Tarvex_files");
+    std::ofstream("Tarvex_files/libCoolProp.so") << "not a library";
     auto r = run_command(testsupport::cyclesim_program().string() +
                          " eval Orvane --params '[{\"C_eev\": 2.5e-6}, \"R134a\"]' --inputs '[[0.4, 1.2e6, 3e5, 2.5e5]]' 2>&1");
     EXPECT_NE(r.status, 0);
