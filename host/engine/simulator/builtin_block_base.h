@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <initializer_list>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "builtin_blocks.h"
 #include "errors.h"
 #include "model_file.h"
 #include "number_text.h"
@@ -58,14 +60,57 @@ private:
     std::vector<std::vector<double>> outputs_;
 };
 
-// Reads the vector settings of a block and brings them to one width.
+// Collects, while it lives, every setting name the built-in blocks ask
+// about on this thread (used to prove that each type's list of settings is
+// exactly what its constructor reads).
+class SettingsReadLog {
+public:
+    SettingsReadLog() : previous_(current()) { current() = &keys_; }
+    ~SettingsReadLog() { current() = previous_; }
+    SettingsReadLog(const SettingsReadLog&) = delete;
+    SettingsReadLog& operator=(const SettingsReadLog&) = delete;
+
+    const std::set<std::string>& keys() const { return keys_; }
+    static std::set<std::string>*& current()
+    {
+        static thread_local std::set<std::string>* log = nullptr;
+        return log;
+    }
+
+private:
+    std::set<std::string> keys_;
+    std::set<std::string>* previous_;
+};
+
+// Reads the vector settings of a block and brings them to one width. The
+// settings a type accepts are listed once, in builtin_block_types(); asking
+// for one that is not listed there is a programming error, reported as such
+// (the model file could never supply it).
 class Settings {
     using json = nlohmann::json;
 
 public:
-    explicit Settings(const BlockSpec& spec) : spec_(spec) {}
+    explicit Settings(const BlockSpec& spec) : spec_(spec)
+    {
+        const BuiltinBlockType* type = find_builtin_block_type(spec.type);
+        if (!type) throw SimulationError(spec.where + ": '" + spec.type + "' is not a built-in block type");
+        declared_ = &type->keys;
+    }
 
-    bool has(const std::string& key) const { return spec_.settings.contains(key); }
+    bool declares(const std::string& key) const { return declared_->count(key) != 0; }
+
+    bool has(const std::string& key) const
+    {
+        require_declared(key);
+        return spec_.settings.contains(key);
+    }
+
+    // The raw model-file value of a setting that is present.
+    const json& value(const std::string& key) const
+    {
+        if (!has(key)) fail(key, "missing setting");
+        return spec_.settings.at(key);
+    }
 
     std::vector<double> vector(const std::string& key, std::optional<double> fallback = std::nullopt)
     {
@@ -74,7 +119,7 @@ public:
             if (!fallback) fail(key, "missing setting");
             v = {*fallback};
         } else {
-            const json& j = spec_.settings[key];
+            const json& j = value(key);
             if (j.is_number()) {
                 v = {j.get<double>()};
             } else if (j.is_array() && !j.empty()) {
@@ -102,16 +147,17 @@ public:
             if (!fallback) fail(key, "missing setting");
             return *fallback;
         }
-        const json& j = spec_.settings[key];
+        const json& j = value(key);
         if (!j.is_number() || !std::isfinite(j.get<double>())) fail(key, "expected a finite number");
         return j.get<double>();
     }
 
-    // Width: an explicit "width" setting or the longest vector setting.
+    // Width: an explicit "width" setting (for the types that accept one) or
+    // the longest vector setting.
     int width()
     {
-        if (has("width")) {
-            const json& j = spec_.settings["width"];
+        if (declares("width") && has("width")) {
+            const json& j = value("width");
             if (!j.is_number_integer() || j.get<int>() < 1 || j.get<int>() > 100000)
                 fail("width", "expected a positive integer");
             int w = j.get<int>();
@@ -126,7 +172,7 @@ public:
     // A scalar that may be left out or written null (e.g. no integral action).
     std::optional<double> optional_scalar(const std::string& key)
     {
-        if (!has(key) || spec_.settings[key].is_null()) return std::nullopt;
+        if (!has(key) || value(key).is_null()) return std::nullopt;
         return scalar(key);
     }
 
@@ -144,7 +190,7 @@ public:
         std::string list;
         for (const char* a : allowed) list += std::string(list.empty() ? "" : ", ") + "\"" + a + "\"";
         if (!has(key)) return *allowed.begin();
-        const json& j = spec_.settings[key];
+        const json& j = value(key);
         if (j.is_string())
             for (const char* a : allowed)
                 if (j.get<std::string>() == a) return a;
@@ -154,7 +200,7 @@ public:
     bool flag(const std::string& key, bool fallback)
     {
         if (!has(key)) return fallback;
-        const json& j = spec_.settings[key];
+        const json& j = value(key);
         if (!j.is_boolean()) fail(key, "expected true or false");
         return j.get<bool>();
     }
@@ -187,7 +233,16 @@ public:
     }
 
 private:
+    void require_declared(const std::string& key) const
+    {
+        if (std::set<std::string>* log = SettingsReadLog::current()) log->insert(key);
+        if (!declares(key))
+            throw SimulationError(spec_.where + ": internal error: the '" + spec_.type + "' block reads a setting \"" +
+                                  key + "\" that its type does not list");
+    }
+
     const BlockSpec& spec_;
+    const std::set<std::string>* declared_ = nullptr;
     int width_ = 1;
 };
 

@@ -110,10 +110,10 @@ public:
         Settings s(spec);
         if (s.has("file")) {
             if (s.has("time") || s.has("values")) s.fail("file", "give either file or time/values, not both");
-            read_file(spec, s, model_dir);
+            read_file(s, model_dir);
         } else {
             if (s.has("columns")) s.fail("columns", "only used with file");
-            read_inline(spec, s);
+            read_inline(s);
         }
         if (times_.empty()) s.fail("time", "the table has no rows");
         for (std::size_t i = 1; i < times_.size(); ++i)
@@ -135,17 +135,19 @@ public:
         // First row later than t; the segment is [k-1, k].
         std::size_t k = static_cast<std::size_t>(std::upper_bound(times_.begin(), times_.end(), t) - times_.begin());
         double t0 = times_[k - 1], t1 = times_[k];
-        double f = t1 > t0 ? (t - t0) / (t1 - t0) : 1.0;
+        // upper_bound puts t in [t0, t1) with t1 > t0, also across a jump.
+        double f = (t - t0) / (t1 - t0);
         for (int i = 0; i < width_; ++i) y[i] = rows_[k - 1][i] + f * (rows_[k][i] - rows_[k - 1][i]);
     }
 
     std::vector<double> breakpoints() const override { return times_; }
 
 private:
-    void read_inline(const BlockSpec& spec, Settings& s)
+    void read_inline(Settings& s)
     {
-        const json& t = spec.settings.contains("time") ? spec.settings["time"] : json();
-        const json& v = spec.settings.contains("values") ? spec.settings["values"] : json();
+        const json none;
+        const json& t = s.has("time") ? s.value("time") : none;
+        const json& v = s.has("values") ? s.value("values") : none;
         if (!t.is_array() || t.empty()) s.fail("time", "expected a non-empty array of times");
         if (!v.is_array() || v.size() != t.size())
             s.fail("values", "expected one value (or one row of values) per time: " + std::to_string(t.size()));
@@ -167,9 +169,9 @@ private:
         }
     }
 
-    void read_file(const BlockSpec& spec, Settings& s, const std::filesystem::path& model_dir)
+    void read_file(Settings& s, const std::filesystem::path& model_dir)
     {
-        const json& f = spec.settings["file"];
+        const json& f = s.value("file");
         if (!f.is_string()) s.fail("file", "expected a file name");
         std::filesystem::path path = f.get<std::string>();
         if (path.is_relative()) path = model_dir / path;
@@ -193,8 +195,8 @@ private:
         // Value columns: by name or 1-based number (column 1 is the time).
         std::vector<std::size_t> columns;
         const std::size_t ncols = data.front().size();
-        if (spec.settings.contains("columns")) {
-            const json& c = spec.settings["columns"];
+        if (s.has("columns")) {
+            const json& c = s.value("columns");
             if (!c.is_array() || c.empty()) s.fail("columns", "expected a non-empty array of names or numbers");
             for (const auto& x : c) {
                 if (x.is_number_integer()) {
@@ -299,7 +301,7 @@ public:
         const std::string allowed = product ? "*/" : "+-";
         std::string ops = product ? "**" : "++";
         if (s.has(key)) {
-            const json& j = spec.settings[key];
+            const json& j = s.value(key);
             if (!j.is_string() || j.get<std::string>().empty() ||
                 j.get<std::string>().find_first_not_of(allowed) != std::string::npos)
                 s.fail(key, std::string("expected a text of '") + allowed[0] + "' and '" + allowed[1] +

@@ -100,8 +100,8 @@ public:
     explicit LookupBlock(const BlockSpec& spec) : BuiltinBlock(spec.name, "lookup")
     {
         Settings s(spec);
-        x_ = table(spec, s, "x");
-        y_ = table(spec, s, "y");
+        x_ = table(s, "x");
+        y_ = table(s, "y");
         if (x_.size() < 2) s.fail("x", "needs at least two points");
         if (y_.size() != x_.size())
             s.fail("y", "has " + std::to_string(y_.size()) + " values, x has " + std::to_string(x_.size()));
@@ -122,10 +122,9 @@ public:
     }
 
 private:
-    static std::vector<double> table(const BlockSpec& spec, Settings& s, const std::string& key)
+    static std::vector<double> table(Settings& s, const std::string& key)
     {
-        if (!s.has(key)) s.fail(key, "missing setting");
-        const json& j = spec.settings[key];
+        const json& j = s.value(key);
         if (!j.is_array()) s.fail(key, "expected an array of numbers");
         std::vector<double> v;
         for (const auto& e : j) {

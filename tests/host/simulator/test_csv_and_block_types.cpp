@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 
+#include "builtin_block_base.h"
 #include "builtin_blocks.h"
 #include "csv_reader.h"
 #include "errors.h"
@@ -118,6 +119,7 @@ TEST(BuiltinBlockTypes, EachFactoryBuildsItsOwnKindFromTheModelFile)
         {"lookup", {{"x", {0, 1}}, {"y", {0, 1}}}},
         {"pid", {{"kp", 1}}},
     };
+    EXPECT_EQ(settings.size(), builtin_block_types().size()) << "a type without its smallest settings here";
     for (const auto& [type, values] : settings) {
         SCOPED_TRACE(type);
         json block = values;
@@ -125,13 +127,26 @@ TEST(BuiltinBlockTypes, EachFactoryBuildsItsOwnKindFromTheModelFile)
         block["type"] = type;
         json doc = {{"blocks", {block}}, {"log", json::array()}, {"solver", {{"stop_time", 1}}}};
         const ModelSpec model = parse_model(doc, "m.json");
+        SettingsReadLog asked;
         auto built = make_builtin_block(model.blocks[0], ".");
         ASSERT_TRUE(built);
         EXPECT_EQ(built->kind(), type);
         EXPECT_EQ(built->name(), "b");
+        // The type's list of settings is exactly what its constructor asks
+        // about: a listed setting nobody reads would be accepted and ignored.
+        const BuiltinBlockType* listed = find_builtin_block_type(type);
+        ASSERT_NE(listed, nullptr);
+        EXPECT_EQ(asked.keys(), listed->keys);
     }
     BlockSpec unknown{"x", "sfunction", json::object(), "m.json: block 'x'"};
     EXPECT_HAS(failure_of([&] { make_builtin_block(unknown, "."); }), "'sfunction' is not a built-in block type");
+
+    // A constructor asking for a setting its type does not list is a
+    // programming error, named as such rather than read as absent.
+    BlockSpec gain{"g", "gain", json{{"gain", 2}}, "m.json: block 'g'"};
+    Settings s(gain);
+    EXPECT_HAS(failure_of([&] { (void)s.has("tau"); }), "reads a setting \"tau\" that its type does not list");
+    EXPECT_TRUE(s.has("gain"));
 }
 
 TEST(BuiltinBlockTypes, TableFilesReadThroughTheCsvReader)
