@@ -94,10 +94,12 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
                       << std::endl;
             exit_code = 0;
         } else {
-            std::cerr << "cyclesim run: " << outcome.message << std::endl;
+            std::cerr << "cyclesim run: " << (outcome.trip ? "tripped: " : "") << outcome.message << std::endl;
             if (!outcome.run_dir.empty())
                 std::cerr << "cyclesim run: results so far in " << outcome.run_dir.string() << std::endl;
-            exit_code = 1;
+            // A unit that a protection stopped is not a failed simulation:
+            // scripts tell the two apart by the exit status.
+            exit_code = outcome.trip ? kExitTripped : 1;
         }
     });
 }

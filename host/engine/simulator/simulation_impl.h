@@ -5,6 +5,7 @@
 //   step_evaluation.cpp  minor steps (right-hand side, its Jacobian) and the
 //                        bookkeeping of a major step;
 //   cvode_driver.cpp     the integrator: CVODE's setup, stops and restarts;
+//   failure_origin.cpp   the logged state upstream of a failing block;
 //   simulation.cpp       construction, run() and the public accessors.
 #pragma once
 
@@ -90,6 +91,13 @@ struct Simulation::Impl {
     void integrate(RunObserver& observer);
 
     void run(RunObserver& observer);
+    void terminate_all() noexcept;  // every block, after a failure
+
+    // --- where a failure began (failure_origin.cpp) -------------------------
+    // The logged state upstream of the block a failure message names, or
+    // nothing when it names none.
+    std::string failure_origin(const std::string& message) const;
+    int block_index_or_none(const std::string& name) const;
 };
 
 }  // namespace cyclesim
