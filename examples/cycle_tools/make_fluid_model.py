@@ -10,9 +10,17 @@ charge and its start state; controls, scenario, logging and plots are kept.
 
 The charge follows the same rule for every fluid: what the condenser holds
 condensing at 61 degC (15 K above the hottest ambient of the envelope, 46
-degC), 2 K subcooled, with 7 % of its tube subcooled, so that the unit still
-holds liquid when it starts at the hottest ambient. The start state is the one
-for the model's own ambient (30 degC) with that charge (start_state.py).
+degC), 2 K subcooled, with 28 % of its tube subcooled. The condenser holds
+the model's whole charge (the evaporator is static), and a start at the
+compressor's minimum speed drains part of its liquid into that static
+evaporator, where it is not kept; with this charge the unit, started at
+minimum speed, runs its design point with about 9 K of subcooling, as it is
+charged in the field (to a subcooling). The start state is the one for the
+model's own ambient (30 degC) with that charge (start_state.py).
+
+The protections follow one rule too: the high-pressure cut-out at the
+saturation pressure of 75 degC (8 K below the critical temperature where
+that is lower: R410A, R32), the low-pressure cut-out at that of -5 degC.
 
 Some refrigerants of the property library cannot be sized this way; the
 script says which and why, and writes nothing:
@@ -43,7 +51,9 @@ from cycle_tools import CondenserCharge, Evaluator, Props
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 HOT_START = 273.15 + 61.0
-HOT_SUBCOOLING, HOT_L3 = 2.0, 0.07
+HOT_SUBCOOLING, HOT_L3 = 2.0, 0.28
+HIGH_PRESSURE_CUTOUT_T, CRITICAL_MARGIN = 273.15 + 75.0, 8.0
+LOW_PRESSURE_CUTOUT_T = 273.15 - 5.0
 APPROACH, SUBCOOLING = 15.0, 2.0
 
 
@@ -118,7 +128,9 @@ def fluid_model(template, build, fluid):
     cond[0], cond[1], cond[4] = s["condenser"]["params"], fluid, s["condenser"]["sim"]
 
     guesses = model["loop_guesses"]
-    guesses["valve.0.0"] = d["m"]
+    # The compressor starts at its minimum speed: the flow guess scales with
+    # the speed from the design point's (50 1/s).
+    guesses["valve.0.0"] = d["m"] * blocks["speed_ramp"]["initial"] / 50.0
     guesses["compressor.0.1"] = s["compressor"]["hdesc"]
     guesses["evaporator.0.9"] = d["h1"]
     ev = Evaluator(build)
@@ -132,6 +144,10 @@ def fluid_model(template, build, fluid):
     start = condenser.start_state(air[0] + APPROACH, SUBCOOLING, charge)
     cond[3].update({"Condenser_L1_inicial": start["L1"], "Condenser_P_inicial": start["P"],
                     "Condenser_h3_inicial": start["h3"], "Condenser_L3_inicial": start["L3"]})
+
+    t_high = min(HIGH_PRESSURE_CUTOUT_T, props("Tcrit", "", 0, "", 0, fluid) - CRITICAL_MARGIN)
+    blocks["hp_cutout"]["limit"] = round(props("P", "T", t_high, "Q", 0, fluid))
+    blocks["lp_cutout"]["limit"] = round(props("P", "T", LOW_PRESSURE_CUTOUT_T, "Q", 1, fluid))
 
     model["name"] = f"controlled_chiller_{fluid}"
     model["comment"] = (f"The controlled chiller of controlled_chiller.json sized for {fluid} "
