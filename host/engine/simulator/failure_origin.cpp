@@ -3,8 +3,9 @@
 // discharged wet vapour, because the evaporator flooded when the speed
 // dropped. So a failure message is followed by the logged signals of the
 // block it names and of the blocks that feed it, directly or through one
-// more block, as they stood at the last evaluation: the suction superheat,
-// the evaporator's regime, the speed, whatever the model logs there.
+// more block, as they stood at the last evaluation, grouped by block and
+// upstream first: the suction superheat, the evaporator's regime, the speed,
+// whatever the model logs there.
 #include "simulation_impl.h"
 
 #include "number_text.h"
@@ -49,20 +50,27 @@ std::string Simulation::Impl::failure_origin(const std::string& message) const
         frontier = std::move(next);
     }
 
-    constexpr std::size_t kMostSignals = 16;
+    // Grouped by block, the upstream ones first (the refusing block's own
+    // state is mostly in its message already).
+    constexpr std::size_t kMostSignals = 32;
     std::string text;
     std::size_t listed = 0;
-    for (int d = 0; d <= 2 && listed < kMostSignals; ++d)
-        for (std::size_t i = 0; i < model.log.size() && listed < kMostSignals; ++i) {
-            const auto it = distance.find(block_index_or_none(model.log[i].signal.block));
-            if (it == distance.end() || it->second != d) continue;
-            const LogSpec& l = model.log[i];
-            text += (listed++ ? ", " : "") + l.name + " = " + number_text(*logged[i]) +
-                    (l.unit.empty() || l.unit == "-" ? "" : " " + l.unit);
+    for (int d : {1, 2, 0})
+        for (const auto& [b, distance_b] : distance) {
+            if (distance_b != d) continue;
+            std::string group;
+            for (std::size_t i = 0; i < model.log.size() && listed < kMostSignals; ++i) {
+                if (block_index_or_none(model.log[i].signal.block) != b) continue;
+                const LogSpec& l = model.log[i];
+                group += (group.empty() ? "" : ", ") + l.name + " = " + number_text(*logged[i]) +
+                         (l.unit.empty() || l.unit == "-" ? "" : " " + l.unit);
+                ++listed;
+            }
+            if (!group.empty()) text += (text.empty() ? "" : "; ") + blocks[b]->name() + " (" + group + ")";
         }
     if (text.empty()) return {};
-    return "where it began: the logged signals of '" + blocks[failed]->name() +
-           "' and the blocks upstream of it at the last evaluation: " + text;
+    return "where it began: the logged state upstream of '" + blocks[failed]->name() +
+           "' at the last evaluation: " + text;
 }
 
 int Simulation::Impl::block_index_or_none(const std::string& name) const
