@@ -19,7 +19,7 @@ charged in the field (to a subcooling). The start state is the one for the
 model's own ambient (30 degC) with that charge (start_state.py).
 
 The protections follow one rule too: the high-pressure cut-out at the
-saturation pressure of 75 degC (8 K below the critical temperature where
+saturation pressure of 80 degC (8 K below the critical temperature where
 that is lower: R410A, R32), the low-pressure cut-out at that of -5 degC.
 
 Some refrigerants of the property library cannot be sized this way; the
@@ -52,9 +52,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 HOT_START = 273.15 + 61.0
 HOT_SUBCOOLING, HOT_L3 = 2.0, 0.28
-HIGH_PRESSURE_CUTOUT_T, CRITICAL_MARGIN = 273.15 + 75.0, 8.0
+HIGH_PRESSURE_CUTOUT_T, CRITICAL_MARGIN = 273.15 + 80.0, 8.0
 LOW_PRESSURE_CUTOUT_T = 273.15 - 5.0
-APPROACH, SUBCOOLING = 15.0, 2.0
+APPROACH, SUBCOOLING = 15.0, 2.0  # the hot start the charge is computed at
+START_APPROACH = 10.0  # the model's own start state (start_state.py's default)
 
 
 HOT_AMBIENT = HOT_START - APPROACH
@@ -141,7 +142,7 @@ def fluid_model(template, build, fluid):
 
     condenser = condenser_at(s["compressor"]["hdesc"])
     charge = unit_charge(condenser_at, props, ev, s, fluid)
-    start = condenser.start_state(air[0] + APPROACH, SUBCOOLING, charge)
+    start = condenser.start_state(air[0] + START_APPROACH, SUBCOOLING, charge)
     cond[3].update({"Condenser_L1_inicial": start["L1"], "Condenser_P_inicial": start["P"],
                     "Condenser_h3_inicial": start["h3"], "Condenser_L3_inicial": start["L3"]})
 
@@ -151,7 +152,7 @@ def fluid_model(template, build, fluid):
 
     model["name"] = f"controlled_chiller_{fluid}"
     model["comment"] = (f"The controlled chiller of controlled_chiller.json sized for {fluid} "
-                        f"(make_fluid_model.py): charge {charge:.4f} kg, start 15 K above the air, "
+                        f"(make_fluid_model.py): charge {charge:.4f} kg, start 10 K above the air, "
                         f"2 K subcooled. Controls, scenario, logging and plots as there.")
     model["plots"]["ph"]["fluid"] = fluid
     return model, charge
