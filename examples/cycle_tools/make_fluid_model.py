@@ -10,13 +10,11 @@ charge and its start state; controls, scenario, logging and plots are kept.
 
 The charge follows the same rule for every fluid: what the condenser holds
 condensing at 61 degC (15 K above the hottest ambient of the envelope, 46
-degC), 2 K subcooled, with 28 % of its tube subcooled. The condenser holds
-the model's whole charge (the evaporator is static), and a start at the
-compressor's minimum speed drains part of its liquid into that static
-evaporator, where it is not kept; with this charge the unit, started at
-minimum speed, runs its design point with about 9 K of subcooling, as it is
-charged in the field (to a subcooling). The start state is the one for the
-model's own ambient (30 degC) with that charge (start_state.py).
+degC), 2 K subcooled, with 13 % of its tube subcooled: the R134a unit,
+started at its minimum speed, then runs its design point with about 10 K of
+subcooling, as units are charged in the field (to a subcooling). The start
+state is the one for the model's own ambient (30 degC) with that charge,
+condensing 10 K above the air (start_state.py).
 
 The protections follow one rule too: the high-pressure cut-out at the
 saturation pressure of 80 degC (8 K below the critical temperature where
@@ -51,11 +49,11 @@ from cycle_tools import CondenserCharge, Evaluator, Props
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 HOT_START = 273.15 + 61.0
-HOT_SUBCOOLING, HOT_L3 = 2.0, 0.28
+HOT_SUBCOOLING, HOT_L3 = 2.0, 0.13
 HIGH_PRESSURE_CUTOUT_T, CRITICAL_MARGIN = 273.15 + 80.0, 8.0
 LOW_PRESSURE_CUTOUT_T = 273.15 - 5.0
-APPROACH, SUBCOOLING = 15.0, 2.0  # the hot start the charge is computed at
-START_APPROACH = 10.0  # the model's own start state (start_state.py's default)
+APPROACH = 15.0  # the hot start the charge is computed at
+START_APPROACH, START_SUBCOOLING = 10.0, 5.0  # the model's own start state (start_state.py's defaults)
 
 
 HOT_AMBIENT = HOT_START - APPROACH
@@ -142,7 +140,7 @@ def fluid_model(template, build, fluid):
 
     condenser = condenser_at(s["compressor"]["hdesc"])
     charge = unit_charge(condenser_at, props, ev, s, fluid)
-    start = condenser.start_state(air[0] + START_APPROACH, SUBCOOLING, charge)
+    start = condenser.start_state(air[0] + START_APPROACH, START_SUBCOOLING, charge)
     cond[3].update({"Condenser_L1_inicial": start["L1"], "Condenser_P_inicial": start["P"],
                     "Condenser_h3_inicial": start["h3"], "Condenser_L3_inicial": start["L3"]})
 
@@ -153,7 +151,7 @@ def fluid_model(template, build, fluid):
     model["name"] = f"controlled_chiller_{fluid}"
     model["comment"] = (f"The controlled chiller of controlled_chiller.json sized for {fluid} "
                         f"(make_fluid_model.py): charge {charge:.4f} kg, start 10 K above the air, "
-                        f"2 K subcooled. Controls, scenario, logging and plots as there.")
+                        f"5 K subcooled. Controls, scenario, logging and plots as there.")
     model["plots"]["ph"]["fluid"] = fluid
     return model, charge
 

@@ -7,11 +7,13 @@ the first instant: a condenser whose saturation temperature lies below the
 air cannot reject heat in its two-phase zone, and its superheated-length fit
 has no solution. So every run starts from a condenser that condenses
 `--approach` K (default 10) above the air entering it, its liquid
-`--subcooling` K (default 2) below that, holding the unit's charge: the
+`--subcooling` K (default 5) below that, holding the unit's charge: the
 subcooled length L3 is the one at which the three zones hold that mass.
 10 K is where a condenser runs with the compressor at its minimum speed,
 where a unit starts; a start far hotter than that makes the condenser dump
-heat and drain its liquid in the first second.
+heat and drain its liquid in the first second. The pressure still dips in
+that second, and 5 K of subcooling keep the liquid leaving it liquid
+through the dip (with 2 K some starts flash it and stop).
 
 The charge is the one the model file's own start state holds (at the model's
 own ambient), unless --charge gives it in kg. The script prints the `--set`
@@ -59,7 +61,7 @@ def main():
     ap.add_argument("--air", type=float, required=True, help="air inlet temperature, degC")
     ap.add_argument("--charge", type=float, help="refrigerant charge, kg (default: the model's)")
     ap.add_argument("--approach", type=float, default=10.0, help="condensing minus air temperature, K")
-    ap.add_argument("--subcooling", type=float, default=2.0, help="K")
+    ap.add_argument("--subcooling", type=float, default=5.0, help="K")
     ap.add_argument("--build", default=os.path.join(HERE, "..", "..", "build"),
                     help="build directory (bin/cyclesim, lib/libfluidprops.so)")
     ap.add_argument("--json", action="store_true", help="print the state and the charge as JSON instead")
