@@ -16,7 +16,10 @@ subcooling, as units are charged in the field (to a subcooling). The start
 state is the one for the model's own ambient (30 degC) with that charge,
 condensing 10 K above the air (start_state.py).
 
-The protections follow one rule too: the high-pressure cut-out at the
+The opening feed-forward's table (`flow_factor`, against the pressure
+difference across the valve) is stretched by the ratio of the fluid's design
+pressure difference (45 / 2 degC) to R134a's. The protections follow one rule
+too: the high-pressure cut-out at the
 saturation pressure of 80 degC (8 K below the critical temperature where
 that is lower: R410A, R32), the low-pressure cut-out at that of -5 degC.
 
@@ -52,6 +55,7 @@ HOT_START = 273.15 + 61.0
 HOT_SUBCOOLING, HOT_L3 = 2.0, 0.13
 HIGH_PRESSURE_CUTOUT_T, CRITICAL_MARGIN = 273.15 + 80.0, 8.0
 LOW_PRESSURE_CUTOUT_T = 273.15 - 5.0
+DESIGN_CONDENSING, DESIGN_EVAPORATING = 273.15 + 45.0, 273.15 + 2.0
 APPROACH = 15.0  # the hot start the charge is computed at
 START_APPROACH, START_SUBCOOLING = 10.0, 5.0  # the model's own start state (start_state.py's defaults)
 
@@ -143,6 +147,16 @@ def fluid_model(template, build, fluid):
     start = condenser.start_state(air[0] + START_APPROACH, START_SUBCOOLING, charge)
     cond[3].update({"Condenser_L1_inicial": start["L1"], "Condenser_P_inicial": start["P"],
                     "Condenser_h3_inicial": start["h3"], "Condenser_L3_inicial": start["L3"]})
+
+    # The opening feed-forward's table is for R134a's pressure differences;
+    # another fluid works at other ones (R410A at about 2.5 times), so its
+    # table is stretched by the ratio of the design differences.
+    def design_difference(f):
+        return props("P", "T", DESIGN_CONDENSING, "Q", 0, f) - props("P", "T", DESIGN_EVAPORATING, "Q", 1, f)
+    stretch = design_difference(fluid) / design_difference("R134a")
+    blocks["flow_factor"]["x"] = [round(x * stretch) for x in blocks["flow_factor"]["x"]]
+
+    blocks["pressure_sensors"]["initial"] = [round(start["P"]), round(d["Pe"])]
 
     t_high = min(HIGH_PRESSURE_CUTOUT_T, props("Tcrit", "", 0, "", 0, fluid) - CRITICAL_MARGIN)
     blocks["hp_cutout"]["limit"] = round(props("P", "T", t_high, "Q", 0, fluid))
