@@ -27,7 +27,8 @@ start state, so they follow):
 
 The model is expected to have the blocks of controlled_chiller.json:
 `condenser`, `ambient` (air inlet temperature, K), `fan` (air flow, first
-value), `air_pressure`, and loop guesses of the flow (`valve.0.0`) and of the
+value), `air_pressure` (and, where it has `pressure_sensors`, `compressor`,
+whose design suction pressure they start at), and loop guesses of the flow (`valve.0.0`) and of the
 discharge enthalpy (`compressor.0.1`), at which the condenser's superheated
 length is fitted. Needs python3 only.
 """
@@ -86,6 +87,13 @@ def main():
         return
     for key, name in zip(STATE_KEYS, ("L1", "P", "h3", "L3")):
         print(f"--set condenser.4.{key}={state[name]:.10g}")
+    # Pressure transducers (where the model has them) start at the
+    # condenser's start pressure and the compressor's design suction
+    # pressure, so that what they read in the first second is the start.
+    sensors = next((b for b in model["blocks"] if b["name"] == "pressure_sensors"), None)
+    if sensors is not None:
+        suction = next(b for b in model["blocks"] if b["name"] == "compressor")["params"][2]
+        print(f"--set pressure_sensors.initial=[{state['P']:.10g},{suction:.10g}]")
 
 
 if __name__ == "__main__":
