@@ -4,6 +4,7 @@
 #include <optional>
 #include <iostream>
 #include <sstream>
+#include <cstdio>
 
 #include "bounded_file.h"
 #include "commands.h"
@@ -11,6 +12,7 @@
 #include "evaluate.h"
 #include "json_messages.h"
 #include "json_numbers.h"
+#include "number_text.h"
 #include "run_directory.h"
 
 #include <cstdlib>
@@ -69,7 +71,29 @@ struct EvalOptions {
     std::string block, params, inputs, states, disc_states, rwork, props;
     double time = 0.0;
     bool update = false;
+    bool table = false;
 };
+
+// The outputs one per line, named where the block is known:
+//   port element  name                 value  unit
+void print_output_table(const nlohmann::json& result, std::ostream& out)
+{
+    const auto& outputs = result.at("outputs");
+    const bool named = result.contains("output_names");
+    char line[256];
+    std::snprintf(line, sizeof line, "%-4s %-7s %-28s %-22s %s\n", "port", "element", "name", "value", "unit");
+    out << line;
+    for (std::size_t p = 0; p < outputs.size(); ++p)
+        for (std::size_t e = 0; e < outputs[p].size(); ++e) {
+            const auto& v = outputs[p][e];
+            const std::string value = v.is_number() ? number_text(v.get<double>()) : v.dump();
+            const std::string name = named ? result["output_names"][p][e].get<std::string>() : "";
+            const std::string unit = named ? result["output_units"][p][e].get<std::string>() : "";
+            std::snprintf(line, sizeof line, "%-4zu %-7zu %-28s %-22s %s\n", p, e, name.c_str(), value.c_str(),
+                          unit.c_str());
+            out << line;
+        }
+}
 
 }  // namespace
 
@@ -88,6 +112,8 @@ void add_eval_command(CLI::App& app, const GlobalOptions& globals, int& exit_cod
     cmd->add_option("--rwork", options->rwork, "real work vector after initial conditions (JSON array)");
     cmd->add_option("--time", options->time, "simulation time of the evaluation (default 0)");
     cmd->add_flag("--update", options->update, "call the update callback after outputs and derivatives");
+    cmd->add_flag("--table", options->table,
+                  "print the outputs as a table (port, element, name, value, unit) instead of JSON");
     cmd->add_option("--props", options->props,
                     "property library the block loads (default: Tarvex_files/libCoolProp.so of the working "
                     "directory when present, else our lib/libfluidprops.so)");
@@ -114,7 +140,10 @@ void add_eval_command(CLI::App& app, const GlobalOptions& globals, int& exit_cod
                                                                 : std::filesystem::absolute(globals.blocks_dir));
             EvalDirectory where(options->props);
             auto result = evaluate_block(registry, request);
-            std::cout << result.dump() << std::endl;
+            if (options->table)
+                print_output_table(result, std::cout);
+            else
+                std::cout << result.dump() << std::endl;
             exit_code = 0;
         } catch (const std::exception& e) {
             std::cerr << "cyclesim eval: " << e.what() << std::endl;

@@ -1,5 +1,7 @@
 #include "evaluate.h"
 
+#include "block_output_names.h"
+
 #include "block_instance.h"
 #include "errors.h"
 #include "json_numbers.h"
@@ -62,6 +64,23 @@ nlohmann::json evaluate_block(PluginRegistry& registry, const EvaluationRequest&
     result["states"] = numbers_to_json(block.cont_states());
     result["disc_states"] = numbers_to_json(block.disc_states());
     result["rwork"] = numbers_to_json(block.rwork());
+    // Beside the numbers (whose shape scripts rely on), what each one is,
+    // for the blocks we know and where the widths agree.
+    const auto& names = block_output_names(request.block);
+    bool labelled = static_cast<int>(names.size()) == block.num_outputs();
+    for (int p = 0; labelled && p < block.num_outputs(); ++p)
+        labelled = names[p].size() == block.output(p).size();
+    if (labelled) {
+        nlohmann::json all_names = nlohmann::json::array(), all_units = nlohmann::json::array();
+        for (const auto& port : names) {
+            nlohmann::json n = nlohmann::json::array(), u = nlohmann::json::array();
+            for (const auto& o : port) n.push_back(o.name), u.push_back(o.unit);
+            all_names.push_back(n);
+            all_units.push_back(u);
+        }
+        result["output_names"] = all_names;
+        result["output_units"] = all_units;
+    }
     return result;
 }
 

@@ -25,7 +25,8 @@ struct EvaluationRequest {
 // Runs sizes, sample times, parameter check, start, initial conditions, the
 // overrides, outputs, derivatives (if any), update (if asked), terminate, and
 // returns {"outputs", "derivatives", "states", "disc_states", "rwork"} as left
-// by the last callback. Throws SimulationError on any failure (the block is
+// by the last callback, and for our four blocks "output_names" and
+// "output_units" beside "outputs" (same shape). Throws SimulationError on any failure (the block is
 // terminated first).
 nlohmann::json evaluate_block(PluginRegistry& registry, const EvaluationRequest& request);
 
