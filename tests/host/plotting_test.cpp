@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "errors.h"
 #include "plotting.h"
@@ -105,4 +106,78 @@ TEST(Plotting, WithoutAPlotSectionOnePlotPerUnit)
     auto written = make_plots(wd.path());
     EXPECT_EQ(written.size(), 3u);  // Pa, J/kg and -
     for (const auto& png : written) EXPECT_GT(size_of(png), 1000u) << png;
+}
+
+namespace {
+
+std::string read_file(const fs::path& f)
+{
+    std::ifstream in(f);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// First data row of a plot's data file: time and the values as drawn.
+std::vector<double> first_row(const fs::path& dat)
+{
+    std::ifstream in(dat);
+    std::string line;
+    std::getline(in, line);
+    std::istringstream row(line);
+    std::vector<double> v;
+    for (double x; row >> x;) v.push_back(x);
+    return v;
+}
+
+}  // namespace
+
+// Temperatures shown in °C and pressures in bar (the results stay SI), but
+// temperature differences (all values below 150 K) stay in K; legends from
+// the descriptions; a discrete signal drawn as steps with whole-number
+// ticks; each line its own colour.
+TEST(Plotting, EngineeringUnitsDescriptionsAndDiscreteSteps)
+{
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    {
+        std::ofstream out(wd.path() / "results.csv");
+        out << "time [s],T_water [K],T_air [K],superheat [K],p [Pa],mode [-],loop [-]\n";
+        for (int i = 0; i <= 10; ++i)
+            out << i << ',' << 280.15 << ',' << 303.15 << ',' << 5.0 << ',' << 1.2e6 << ',' << 1 + (i > 5) << ','
+                << (i > 7) << '\n';
+    }
+    std::ofstream(wd.path() / "plots.json") << R"({"time": [
+        {"file": "t.png", "title": "temperatures", "ylabel": "temperature [K]", "signals": ["T_water", "T_air"],
+         "yrange": [273.15, 313.15]},
+        {"file": "sh.png", "ylabel": "K", "signals": ["superheat"]},
+        {"file": "p.png", "ylabel": "Pa", "signals": ["p"]},
+        {"file": "modes.png", "signals": ["mode", "loop"]}],
+        "descriptions": {"T_water": "leaving chilled water"}})";
+    auto written = make_plots(wd.path());
+    ASSERT_EQ(written.size(), 4u);
+    for (const auto& png : written) EXPECT_GT(size_of(png), 1000u) << png;
+
+    const auto t = first_row(wd.path() / "plots" / "t.dat");
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_NEAR(t[1], 7.0, 1e-9);
+    EXPECT_NEAR(t[2], 30.0, 1e-9);
+    const std::string t_gp = read_file(wd.path() / "plots" / "t.gp");
+    EXPECT_NE(t_gp.find("set ylabel 'temperature [°C]'"), std::string::npos) << t_gp;
+    EXPECT_NE(t_gp.find("set yrange [0:40]"), std::string::npos) << t_gp;
+    EXPECT_NE(t_gp.find("title 'leaving chilled water'"), std::string::npos) << t_gp;
+    EXPECT_NE(t_gp.find("title 'T_air'"), std::string::npos) << "no description: the name";
+    EXPECT_NE(t_gp.find("#0072B2"), std::string::npos);
+    EXPECT_NE(t_gp.find("#D55E00"), std::string::npos) << "a second colour for the second line";
+
+    EXPECT_NEAR(first_row(wd.path() / "plots" / "sh.dat")[1], 5.0, 1e-12) << "a difference stays in K";
+    EXPECT_NE(read_file(wd.path() / "plots" / "sh.gp").find("set ylabel 'K'"), std::string::npos);
+    EXPECT_NEAR(first_row(wd.path() / "plots" / "p.dat")[1], 12.0, 1e-12);
+    EXPECT_NE(read_file(wd.path() / "plots" / "p.gp").find("set ylabel 'bar'"), std::string::npos);
+
+    const std::string modes = read_file(wd.path() / "plots" / "modes.gp");
+    EXPECT_NE(modes.find("with steps"), std::string::npos) << modes;
+    EXPECT_EQ(modes.find("with lines"), std::string::npos) << modes;
+    EXPECT_NE(modes.find("set ytics 1"), std::string::npos) << modes;
+    // The results file itself is untouched: still kelvin and pascal.
+    EXPECT_NE(read_file(wd.path() / "results.csv").find("280.15"), std::string::npos);
 }

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace cyclesim {
@@ -68,8 +69,68 @@ void refuse_bad_name(const std::string& file)
         throw SimulationError("plot \"" + file + "\": " + problem);
 }
 
-// Data file: time and the selected columns, with gaps for non-finite values.
-void write_data(const fs::path& file, const ResultsTable& table, const std::vector<int>& columns)
+// How a plot shows its values: absolute temperatures in °C and pressures in
+// bar, as engineers read them (the result files stay SI). A plot converts
+// only when every signal in it has that unit; temperatures only when every
+// value is above 150 K, so that a plot of temperature differences
+// (superheat, subcooling: also in K) stays in K.
+struct DisplayScale {
+    double factor = 1.0, offset = 0.0;  // shown = factor * value + offset
+    std::string from, to;               // unit names, empty: no conversion
+    double apply(double v) const { return factor * v + offset; }
+};
+
+DisplayScale display_scale(const ResultsTable& table, const std::vector<int>& columns)
+{
+    auto all_units = [&](const char* unit) {
+        for (int c : columns)
+            if (table.units[c] != unit) return false;
+        return !columns.empty();
+    };
+    if (all_units("Pa")) return {1e-5, 0.0, "Pa", "bar"};
+    if (all_units("K")) {
+        for (const auto& row : table.rows)
+            for (int c : columns)
+                if (c < static_cast<int>(row.size()) && std::isfinite(row[c]) && row[c] < 150.0) return {};
+        return {1.0, -273.15, "K", "°C"};
+    }
+    return {};
+}
+
+// The axis label in the unit shown: "K" -> "°C", "[Pa]" -> "[bar]".
+std::string shown_label(std::string label, const DisplayScale& scale)
+{
+    if (scale.from.empty()) return label;
+    if (label.empty() || label == scale.from) return scale.to;
+    const std::string bracketed = "[" + scale.from + "]";
+    if (const auto at = label.find(bracketed); at != std::string::npos)
+        return label.replace(at, bracketed.size(), "[" + scale.to + "]");
+    return label + " [" + scale.to + "]";
+}
+
+// A mode, a regime, a selector's port: few whole-number values. Drawn as
+// steps, with whole-number ticks.
+bool is_discrete(const ResultsTable& table, int column)
+{
+    std::set<double> values;
+    for (const auto& row : table.rows) {
+        if (column >= static_cast<int>(row.size()) || !std::isfinite(row[column])) continue;
+        const double v = row[column];
+        if (v != std::round(v) || std::fabs(v) > 1000) return false;
+        values.insert(v);
+        if (values.size() > 10) return false;
+    }
+    return !values.empty();
+}
+
+// Colours readable on white and told apart by most readers (no yellow).
+constexpr const char* kPalette[] = {"#0072B2", "#D55E00", "#009E73", "#CC79A7",
+                                    "#56B4E9", "#E69F00", "#000000", "#999999"};
+
+// Data file: time and the selected columns (as shown), with gaps for
+// non-finite values.
+void write_data(const fs::path& file, const ResultsTable& table, const std::vector<int>& columns,
+                const DisplayScale& scale)
 {
     refuse_link(file);
     std::ofstream out(file);
@@ -79,7 +140,7 @@ void write_data(const fs::path& file, const ResultsTable& table, const std::vect
         for (int c : columns) {
             double v = c < static_cast<int>(row.size()) ? row[c] : std::nan("");
             if (std::isfinite(v))
-                out << ' ' << v;
+                out << ' ' << scale.apply(v);
             else
                 out << " NaN";
         }
@@ -89,7 +150,7 @@ void write_data(const fs::path& file, const ResultsTable& table, const std::vect
 
 fs::path time_plot(const fs::path& dir, const ResultsTable& table, const std::string& file,
                    const std::string& title, const std::string& ylabel, const std::vector<std::string>& signals,
-                   const json& yrange = json())
+                   const json& yrange = json(), const json& descriptions = json::object())
 {
     std::vector<int> columns;
     for (const auto& s : signals) {
@@ -107,19 +168,37 @@ fs::path time_plot(const fs::path& dir, const ResultsTable& table, const std::st
     const fs::path png = dir / file;
     refuse_link(png);
     refuse_link(dir / script);
-    write_data(dir / data, table, columns);
+    const DisplayScale scale = display_scale(table, columns);
+    write_data(dir / data, table, columns, scale);
+    bool all_discrete = !columns.empty();
+    std::vector<bool> discrete;
+    for (int c : columns) {
+        discrete.push_back(is_discrete(table, c));
+        all_discrete = all_discrete && discrete.back();
+    }
     std::ofstream gp(dir / script);
     gp << "set terminal pngcairo size 1000,600 noenhanced\n"
+       << "set encoding utf8\n"
        << "set output " << gnuplot_string(file) << "\n"
        << "set title " << gnuplot_string(title) << "\n"
-       << "set xlabel 'time [s]'\nset ylabel " << gnuplot_string(ylabel) << "\n"
+       << "set xlabel 'time [s]'\nset ylabel " << gnuplot_string(shown_label(ylabel, scale)) << "\n"
        << "set grid\nset key outside right top\nset datafile missing 'NaN'\n";
-    if (yrange.is_array()) gp << "set yrange [" << yrange[0].get<double>() << ":" << yrange[1].get<double>() << "]\n";
+    if (all_discrete) gp << "set ytics 1\nset format y '%.0f'\n";
+    if (yrange.is_array())
+        gp << "set yrange [" << scale.apply(yrange[0].get<double>()) << ":" << scale.apply(yrange[1].get<double>())
+           << "]\n";
     gp << "plot ";
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i) gp << ", ";
-        gp << gnuplot_string(data.string()) << " using 1:" << i + 2 << " with lines lw 2 title "
-           << gnuplot_string(signals[i]);
+        const std::string legend = descriptions.contains(signals[i]) && descriptions[signals[i]].is_string()
+                                       ? descriptions[signals[i]].get<std::string>()
+                                       : signals[i];
+        // Discrete signals often coincide: each later one thinner and
+        // dashed, so that one drawn over another stays visible.
+        const int width = discrete[i] ? std::max(1, 4 - static_cast<int>(i)) : 2;
+        gp << gnuplot_string(data.string()) << " using 1:" << i + 2 << (discrete[i] ? " with steps" : " with lines")
+           << " lw " << width << " dt " << (discrete[i] ? i % 5 + 1 : 1) << " lc rgb '"
+           << kPalette[i % (sizeof kPalette / sizeof kPalette[0])] << "' title " << gnuplot_string(legend);
     }
     gp << "\n";
     gp.close();
@@ -330,7 +409,7 @@ std::vector<fs::path> make_plots(const fs::path& run_dir)
             for (const auto& s : p["signals"]) signals.push_back(s.get<std::string>());
             written.push_back(time_plot(run_dir, table, p["file"].get<std::string>(),
                                         p.value("title", std::string()), p.value("ylabel", std::string()), signals,
-                                        p.value("yrange", json())));
+                                        p.value("yrange", json()), spec.value("descriptions", json::object())));
         }
     } else {
         // One plot per unit, every signal of that unit.
@@ -340,7 +419,7 @@ std::vector<fs::path> make_plots(const fs::path& run_dir)
         for (const auto& [unit, signals] : by_unit) {
             std::string file = "signals_" + std::to_string(n++) + ".png";
             written.push_back(time_plot(run_dir, table, file, unit.empty() ? "signals" : "signals in " + unit,
-                                        unit, signals));
+                                        unit, signals, json(), spec.value("descriptions", json::object())));
         }
     }
     if (spec.contains("ph")) written.push_back(ph_plot(run_dir, table, spec["ph"]));

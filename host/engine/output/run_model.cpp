@@ -209,7 +209,10 @@ RunOutcome run_model(const RunOptions& options)
         // What `cyclesim plot` should draw travels with the results.
         // Without a plots section: an empty one (one plot per unit), so that
         // a previous run's section is replaced, not deleted.
-        write_json_file(dir / "plots.json", spec.plots.is_null() ? nlohmann::json::object() : spec.plots);
+        nlohmann::json plots = spec.plots.is_null() ? nlohmann::json::object() : spec.plots;
+        for (const auto& l : spec.log)
+            if (!l.description.empty()) plots["descriptions"][l.name] = escape_invalid_utf8(l.description);
+        write_json_file(dir / "plots.json", plots);
         RunRecorder recorder(writers, dir, sv, options.progress);
         if (sv.settle) recorder.watch_settle(*sv.settle, sim->log_names());
         PrintTarget target{&log, options.echo_prints};

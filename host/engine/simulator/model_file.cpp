@@ -189,9 +189,14 @@ void parse_log(const json& doc, ModelSpec& model, const std::string& file)
         if (l.is_string()) {
             spec.signal = SignalSpec::parse(l.get<std::string>(), where);
         } else if (l.is_object()) {
-            check_keys(l, {"signal", "name", "unit"}, where);
+            check_keys(l, {"signal", "name", "unit", "description"}, where);
             spec.signal = SignalSpec::parse(require_string(l, "signal", where), where + ".signal");
             if (l.contains("name")) spec.name = require_string(l, "name", where);
+            if (l.contains("description")) {
+                if (!l["description"].is_string() || l["description"].get<std::string>().size() > 200)
+                    fail(where + ".description", "expected a text of at most 200 characters");
+                spec.description = l["description"].get<std::string>();
+            }
             if (l.contains("unit")) {
                 if (!l["unit"].is_string()) fail(where + ".unit", "expected a text");
                 spec.unit = l["unit"].get<std::string>();

@@ -60,6 +60,7 @@ struct ConnectionSpec {
 struct LogSpec {
     SignalSpec signal;
     std::string name, unit;
+    std::string description;  // legend text of plots (default: the name)
     std::string where;
 };
 

@@ -19,8 +19,14 @@ void validate_plot_spec(const json& spec, const std::vector<std::string>& logged
     };
     if (!spec.is_object()) throw SimulationError(where + ": must be an object");
     for (auto it = spec.begin(); it != spec.end(); ++it)
-        if (it.key() != "time" && it.key() != "ph" && it.key() != "comment")
-            throw SimulationError(where + "." + it.key() + ": unknown key (allowed: time, ph, comment)");
+        if (it.key() != "time" && it.key() != "ph" && it.key() != "comment" && it.key() != "descriptions")
+            throw SimulationError(where + "." + it.key() + ": unknown key (allowed: time, ph, comment, descriptions)");
+    if (spec.contains("descriptions")) {
+        if (!spec["descriptions"].is_object()) throw SimulationError(where + ".descriptions: expected an object");
+        for (auto it = spec["descriptions"].begin(); it != spec["descriptions"].end(); ++it)
+            if (!it->is_string() || it->get<std::string>().size() > 200)
+                throw SimulationError(where + ".descriptions." + it.key() + ": expected a text of at most 200 characters");
+    }
     auto text = [&](const json& object, const std::string& key, const std::string& at) {
         if (object.contains(key) && !object[key].is_string())
             throw SimulationError(where + at + "." + key + ": expected a text");
