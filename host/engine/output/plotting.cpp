@@ -182,7 +182,7 @@ fs::path time_plot(const fs::path& dir, const ResultsTable& table, const std::st
        << "set output " << gnuplot_string(file) << "\n"
        << "set title " << gnuplot_string(title) << "\n"
        << "set xlabel 'time [s]'\nset ylabel " << gnuplot_string(shown_label(ylabel, scale)) << "\n"
-       << "set grid\nset key outside right top\nset datafile missing 'NaN'\n";
+       << "set grid\nset key below\nset datafile missing 'NaN'\n";
     if (all_discrete) gp << "set ytics 1\nset format y '%.0f'\n";
     if (yrange.is_array())
         gp << "set yrange [" << scale.apply(yrange[0].get<double>()) << ":" << scale.apply(yrange[1].get<double>())
