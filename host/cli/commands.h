@@ -24,6 +24,6 @@ void add_plot_command(CLI::App& app, const GlobalOptions& globals, int& exit_cod
 void add_sweep_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
 
 // Draws the plots of a run directory; reports on stderr, returns false on failure.
-bool plot_run_directory(const std::filesystem::path& dir);
+bool plot_run_directory(const std::filesystem::path& dir, const std::filesystem::path& property_library);
 
 }  // namespace cyclesim::cli

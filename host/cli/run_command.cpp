@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "run_directory.h"
 #include "errors.h"
 #include "plotting.h"
 #include "run_model.h"
@@ -86,7 +87,7 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
         if (!options->no_plot && !outcome.run_dir.empty() &&
             (std::filesystem::exists(outcome.run_dir / "results.csv") ||
              std::filesystem::exists(outcome.run_dir / "results.mat")))
-            plot_run_directory(outcome.run_dir);
+            plot_run_directory(outcome.run_dir, run.props ? *run.props : default_property_library());
         if (outcome.ok) {
             std::cerr << "cyclesim run: completed at t = " << outcome.final_time << " ("
                       << outcome.stats.major_steps << " steps"

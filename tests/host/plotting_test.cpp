@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "errors.h"
 #include "plotting.h"
 #include "plot_spec.h"
@@ -81,7 +83,7 @@ TEST(Plotting, DrawsNamedPlotsAndTheDome)
         "signals": ["p_low", "p_high"]}, {"file": "mode.png", "signals": ["mode"], "yrange": [0, 3]}],
         "ph": {"file": "ph.png", "fluid": "Analytic", "times": [1, 10],
                "points": [["p_low", "h_low"], ["p_high", "h_high"]]}})";
-    auto written = make_plots(wd.path());
+    auto written = make_plots(wd.path(), testsupport::analytic_library());
     ASSERT_EQ(written.size(), 3u);
     for (const auto& png : written) EXPECT_GT(size_of(png), 1000u) << png;
     // The dome data hold saturated liquid and vapour of the analytic fluid
@@ -103,7 +105,7 @@ TEST(Plotting, WithoutAPlotSectionOnePlotPerUnit)
 {
     testsupport::ScopedWorkdir wd("");
     write_results(wd.path());
-    auto written = make_plots(wd.path());
+    auto written = make_plots(wd.path(), testsupport::analytic_library());
     EXPECT_EQ(written.size(), 3u);  // Pa, J/kg and -
     for (const auto& png : written) EXPECT_GT(size_of(png), 1000u) << png;
 }
@@ -153,7 +155,7 @@ TEST(Plotting, EngineeringUnitsDescriptionsAndDiscreteSteps)
         {"file": "p.png", "ylabel": "Pa", "signals": ["p"]},
         {"file": "modes.png", "signals": ["mode", "loop"]}],
         "descriptions": {"T_water": "leaving chilled water"}})";
-    auto written = make_plots(wd.path());
+    auto written = make_plots(wd.path(), testsupport::analytic_library());
     ASSERT_EQ(written.size(), 4u);
     for (const auto& png : written) EXPECT_GT(size_of(png), 1000u) << png;
 
@@ -180,4 +182,30 @@ TEST(Plotting, EngineeringUnitsDescriptionsAndDiscreteSteps)
     EXPECT_NE(modes.find("set ytics 1"), std::string::npos) << modes;
     // The results file itself is untouched: still kelvin and pascal.
     EXPECT_NE(read_file(wd.path() / "results.csv").find("280.15"), std::string::npos);
+}
+
+// A run directory may come from anyone: plotting it never loads the library
+// it holds (here a file that is no library at all, which the former plotter
+// tried to load), only the one it is given, and that only when it is a
+// regular file (a FIFO would block the load).
+TEST(Plotting, LoadsNoLibraryFromTheDirectoryItPlots)
+{
+    testsupport::ScopedWorkdir wd(testsupport::analytic_library());
+    write_results(wd.path());
+    std::ofstream(wd.path() / "plots.json") << R"({"time": [], "ph": {"file": "ph.png", "fluid": "Analytic",
+        "points": [["p_low", "h_low"], ["p_high", "h_high"]]}})";
+    fs::remove(wd.path() / "Tarvex_files" / "libCoolProp.so");
+    std::ofstream(wd.path() / "Tarvex_files" / "libCoolProp.so") << "not a library: loading it would run code";
+    auto written = make_plots(wd.path(), testsupport::analytic_library());
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_GT(size_of(written[0]), 1000u);
+
+    const fs::path fifo = wd.path() / "fifo.so";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        make_plots(wd.path(), fifo);
+        ADD_FAILURE() << "a FIFO was taken for a library";
+    } catch (const SimulationError& e) {
+        EXPECT_NE(std::string(e.what()).find("is not a regular file"), std::string::npos) << e.what();
+    }
 }

@@ -208,9 +208,12 @@ fs::path time_plot(const fs::path& dir, const ResultsTable& table, const std::st
 
 using PropsFn = double (*)(const char*, const char*, double, const char*, double, const char*);
 
-PropsFn property_entry(const fs::path& run_dir)
+PropsFn property_entry(const fs::path& lib)
 {
-    const fs::path lib = run_dir / "Tarvex_files" / "libCoolProp.so";
+    // A library is code: only a regular file is loaded (a FIFO would block).
+    std::error_code ec;
+    if (!fs::is_regular_file(lib, ec))
+        throw SimulationError("plot: the property library " + lib.string() + " is not a regular file");
     void* h = dlopen(fs::absolute(lib).c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!h) throw SimulationError("plot: cannot load the property library " + lib.string());
     auto fn = reinterpret_cast<PropsFn>(dlsym(h, "PropsSI"));
@@ -218,13 +221,13 @@ PropsFn property_entry(const fs::path& run_dir)
     return fn;  // kept loaded for the rest of the process
 }
 
-fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spec)
+fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spec, const fs::path& library)
 {
     const std::string fluid = spec.at("fluid").get<std::string>();
     const std::string file = spec.value("file", std::string("ph_diagram.png"));
     refuse_bad_name(file);
     const auto& points = spec.at("points");
-    PropsFn props = property_entry(dir);
+    PropsFn props = property_entry(library);
 
     // Pressures of the cycle decide the range of the dome drawn.
     double pmin = INFINITY, pmax = 0;
@@ -387,7 +390,7 @@ ResultsTable read_run_results(const fs::path& run_dir)
     return read_results(run_dir / "results.csv");
 }
 
-std::vector<fs::path> make_plots(const fs::path& run_dir)
+std::vector<fs::path> make_plots(const fs::path& run_dir, const fs::path& property_library)
 {
     ResultsTable table = read_run_results(run_dir);
     json spec = json::object();
@@ -422,7 +425,7 @@ std::vector<fs::path> make_plots(const fs::path& run_dir)
                                         unit, signals, json(), spec.value("descriptions", json::object())));
         }
     }
-    if (spec.contains("ph")) written.push_back(ph_plot(run_dir, table, spec["ph"]));
+    if (spec.contains("ph")) written.push_back(ph_plot(run_dir, table, spec["ph"], property_library));
     return written;
 }
 
