@@ -1,6 +1,7 @@
 #include "csv_results_writer.h"
 
 #include "errors.h"
+#include "run_directory.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,6 +10,7 @@ namespace cyclesim {
 
 CsvResultsWriter::CsvResultsWriter(const std::filesystem::path& file, const ResultColumns& columns)
 {
+    unlink_if_symlink(file);
     file_ = std::fopen(file.c_str(), "w");
     if (!file_) throw SimulationError("cannot write " + file.string() + ": " + std::strerror(errno));
     std::fputs("time [s]", file_);

@@ -1,6 +1,7 @@
 #include "mat_results_writer.h"
 
 #include "errors.h"
+#include "run_directory.h"
 #include "mat_names.h"
 
 #include <matio.h>
@@ -127,6 +128,7 @@ void MatResultsWriter::write_file()
     const auto started = std::chrono::steady_clock::now();
     fs::path part = file_;
     part += ".part";
+    unlink_if_symlink(part);
     {
         std::unique_ptr<mat_t, FileCloser> mat(
             Mat_CreateVer(part.c_str(), "cyclesim results, MATLAB 5.0 MAT-file", MAT_FT_MAT5));

@@ -19,10 +19,24 @@ fs::path default_property_library()
     return fs::path("lib") / "libfluidprops.so";
 }
 
+void unlink_if_symlink(const fs::path& file)
+{
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(file, ec))) return;
+    fs::remove(file, ec);
+    if (ec) throw SimulationError("cannot remove the symbolic link " + file.string() + ": " + ec.message());
+}
+
 std::vector<std::string> prepare_run_directory(const fs::path& dir, const fs::path& library)
 {
     std::vector<std::string> notes;
     std::error_code ec;
+    // The folder the blocks load the library from must be the run
+    // directory's own: a link there would put our library link elsewhere.
+    if (fs::is_symlink(fs::symlink_status(dir / "Tarvex_files", ec))) {
+        unlink_if_symlink(dir / "Tarvex_files");
+        notes.push_back("removed the symbolic link " + (dir / "Tarvex_files").string() + " (a run writes only in its own directory)");
+    }
     fs::create_directories(dir / "Tarvex_files", ec);
     if (ec) throw SimulationError("cannot create the run directory " + (dir / "Tarvex_files").string() + ": " + ec.message());
     const fs::path link = dir / "Tarvex_files" / "libCoolProp.so";
@@ -64,6 +78,7 @@ std::string property_library_message(const fs::path& dir)
 
 RunLog::RunLog(const fs::path& file)
 {
+    unlink_if_symlink(file);
     file_ = std::fopen(file.c_str(), "w");
     if (!file_) throw SimulationError("cannot write " + file.string() + ": " + std::strerror(errno));
 }
@@ -101,6 +116,7 @@ void write_json_file(const fs::path& file, const nlohmann::json& value)
     const std::string text = value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     fs::path part = file;
     part += ".part";
+    unlink_if_symlink(part);
     {
         std::ofstream out(part, std::ios::trunc);
         if (!out) throw SimulationError("cannot write " + part.string());

@@ -17,6 +17,12 @@ namespace cyclesim {
 // <build>/lib/libfluidprops.so for <build>/bin/cyclesim.
 std::filesystem::path default_property_library();
 
+// A symbolic link left where a run writes one of its files (by an earlier
+// run's directory received from someone else, say) is removed first, so the
+// file is written in the run directory and never through the link. Throws
+// SimulationError when the link cannot be removed.
+void unlink_if_symlink(const std::filesystem::path& file);
+
 // Creates `dir` and Tarvex_files/libCoolProp.so linking to `library`. An
 // existing file or link there is kept. Returns notes for the run log (a kept
 // link, a missing library).

@@ -121,3 +121,33 @@ TEST_F(RunDirectory, AModelPathThatIsNotUtf8KeepsItsReport)
     EXPECT_NE(path.find("caf\\xE9"), std::string::npos) << path;
     EXPECT_NE(s["final_values"]["x"].get<double>(), 0.0);
 }
+
+// An earlier run's directory whose files were replaced by links to files
+// outside it: the next run writes its results, log, summary and library link
+// in the run directory, and the files outside stay as they were.
+TEST_F(RunDirectory, LinksLeftInAnEarlierRunsDirectoryAreNotWrittenThrough)
+{
+    const fs::path run = tmp.path() / "prev";
+    ASSERT_EQ(run_into(run, model).exit_code, 0);
+    const fs::path outside = tmp.path() / "outside";
+    fs::create_directories(outside / "lib");
+    for (const char* name : {"results.csv", "results.mat.part", "run.log", "summary.json.part", "plots.json.part"}) {
+        std::ofstream(outside / name) << "precious " << name;
+        fs::remove(run / name);
+        fs::create_symlink(outside / name, run / name);
+    }
+    fs::remove_all(run / "Tarvex_files");
+    fs::create_symlink(outside / "lib", run / "Tarvex_files");
+
+    auto r = run_into(run, model);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    for (const char* name : {"results.csv", "results.mat.part", "run.log", "summary.json.part", "plots.json.part"})
+        EXPECT_EQ(read_text(outside / name), std::string("precious ") + name) << name;
+    EXPECT_TRUE(fs::is_empty(outside / "lib")) << "no library link written outside";
+    EXPECT_FALSE(fs::is_symlink(run / "Tarvex_files"));
+    EXPECT_TRUE(fs::is_symlink(run / "Tarvex_files" / "libCoolProp.so"));
+    for (const char* name : {"results.csv", "run.log", "summary.json", "results.mat"})
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(run / name))) << name;
+    EXPECT_EQ(read_results(run / "results.csv").rows.size(), 5u);
+    EXPECT_EQ(read_json(run / "summary.json")["status"], "completed");
+}
