@@ -1,5 +1,7 @@
 #include "model_file.h"
 
+#include <algorithm>
+
 #include "builtin_blocks.h"
 #include "dialog_reference.h"
 #include "plot_spec.h"
@@ -45,12 +47,34 @@ std::string join(const std::set<std::string>& names)
     throw SimulationError(where + ": " + reason);
 }
 
+// Edit distance (insertions, deletions, substitutions) of two keys; long
+// keys count as far apart.
+std::size_t key_distance(const std::string& a, const std::string& b)
+{
+    if (a.size() > 64 || b.size() > 64) return 99;
+    std::vector<std::size_t> previous(b.size() + 1), row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j)
+            row[j] = std::min({previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1), previous[j] + 1, row[j - 1] + 1});
+        std::swap(row, previous);
+    }
+    return previous[b.size()];
+}
+
 void check_keys(const json& object, const std::set<std::string>& allowed, const std::string& where)
 {
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (it.key() == "comment") continue;
-        if (!allowed.count(it.key()))
-            fail(where, "unknown key \"" + it.key() + "\" (allowed here: " + join(allowed) + ", comment)");
+        if (allowed.count(it.key())) continue;
+        // The nearest allowed key, when the typed one looks like a slip of it.
+        std::string nearest;
+        std::size_t best = 3;
+        for (const auto& a : allowed)
+            if (const std::size_t d = key_distance(it.key(), a); d < best) best = d, nearest = a;
+        fail(where, "unknown key \"" + it.key() + "\"" + (nearest.empty() ? "" : " (did you mean \"" + nearest + "\"?)") +
+                        " (allowed here: " + join(allowed) + ", comment)");
     }
 }
 

@@ -106,11 +106,11 @@ TEST(ModelFile, MistakesInTheFileNameFileKeyAndReason)
         return failure(d);
     };
     std::string m = with([](json& d) { d["solver"]["rtoll"] = 1e-3; });
-    EXPECT_HAS(m, "models/m.json: solver: unknown key \"rtoll\"");
+    EXPECT_HAS(m, "models/m.json: solver: unknown key \"rtoll\" (did you mean \"rtol\"?)");
     m = with([](json& d) { d["extra"] = 1; });
-    EXPECT_HAS(m, "models/m.json: unknown key \"extra\"");
+    EXPECT_HAS(m, "models/m.json: unknown key \"extra\" (allowed here:");  // nothing near it
     m = with([](json& d) { d["blocks"][0]["valeu"] = 2; });
-    EXPECT_HAS(m, "models/m.json: block 'src': unknown key \"valeu\"");
+    EXPECT_HAS(m, "models/m.json: block 'src': unknown key \"valeu\" (did you mean \"value\"?)");
     m = with([](json& d) { d["blocks"][0]["type"] = "konstant"; });
     EXPECT_HAS(m, "unknown block type \"konstant\"");
     m = with([](json& d) { d["blocks"][1]["name"] = "src"; });
