@@ -27,7 +27,7 @@ nlohmann::json parse_json_argument(const std::string& text, const std::string& o
     std::string source = text;
     if (!text.empty() && text[0] == '@') source = read_bounded_file(text.substr(1), kModelFileLimit, option);
     try {
-        return nlohmann::json::parse(source);
+        return parse_json_bounded(source);
     } catch (const nlohmann::json::exception& e) {
         // Also a number beyond the range of a double ("1e400").
         throw SimulationError(option + ": invalid JSON: " + json_reason(e));

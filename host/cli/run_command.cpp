@@ -1,5 +1,6 @@
 // cyclesim run / cyclesim check: simulate a model file, or validate it.
 #include <unistd.h>
+#include "json_messages.h"
 
 #include <iostream>
 
@@ -74,7 +75,7 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
         run.strict = options->strict;
         if (!options->settle.empty()) {
             try {
-                run.settle = nlohmann::json::parse(options->settle);
+                run.settle = parse_json_bounded(options->settle);
             } catch (const nlohmann::json::exception&) {
                 std::cerr << "cyclesim run: --settle: not valid JSON" << std::endl;
                 exit_code = 1;

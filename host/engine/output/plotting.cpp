@@ -397,7 +397,7 @@ std::vector<fs::path> make_plots(const fs::path& run_dir, const fs::path& proper
     if (fs::exists(run_dir / "plots.json")) {
         const std::string text = read_bounded_file(run_dir / "plots.json", kModelFileLimit, "plot");
         try {
-            spec = json::parse(text);
+            spec = parse_json_bounded(text);
         } catch (const json::exception& e) {
             throw SimulationError("plot: " + (run_dir / "plots.json").string() + ": " + json_reason(e));
         }

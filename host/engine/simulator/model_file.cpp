@@ -322,9 +322,19 @@ const BlockSpec* ModelSpec::find_block(const std::string& n) const
     return nullptr;
 }
 
+// At most `limit` bytes of a text for a message (a value may be megabytes):
+// its start and how long it was.
+std::string excerpt(const std::string& text, std::size_t limit = 120)
+{
+    if (text.size() <= limit) return text;
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a UTF-8 letter
+    return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 void apply_override(json& document, const std::string& assignment, const std::string& file)
 {
-    const std::string where = "--set " + assignment;
+    const std::string where = "--set " + excerpt(assignment);
     auto eq = assignment.find('=');
     if (eq == std::string::npos || eq == 0) fail(where, "expected BLOCK.PARAM[.FIELD]=VALUE");
     auto path = split(assignment.substr(0, eq), '.');
@@ -332,7 +342,7 @@ void apply_override(json& document, const std::string& assignment, const std::st
     if (path.size() < 2 || path.size() > 3) fail(where, "expected BLOCK.PARAM[.FIELD]=VALUE");
     json value;
     try {
-        value = json::parse(text);
+        value = parse_json_bounded(text);
     } catch (const json::parse_error&) {
         value = text;  // plain text, e.g. a fluid name
     } catch (const json::exception& e) {
@@ -441,7 +451,7 @@ ModelSpec load_model(const std::filesystem::path& file, const ModelOverrides& ov
     const std::string text = read_bounded_file(file, kModelFileLimit, "model file");
     json doc;
     try {
-        doc = json::parse(text, nullptr, true, /*ignore_comments=*/false);
+        doc = parse_json_bounded(text);
     } catch (const json::exception& e) {
         throw SimulationError(file.string() + ": invalid JSON: " + json_reason(e));
     }

@@ -245,7 +245,7 @@ SweepPlan load_sweep(const std::filesystem::path& file, const std::optional<std:
     const std::string text = read_bounded_file(file, kModelFileLimit, "sweep file");
     json doc;
     try {
-        doc = json::parse(text);
+        doc = parse_json_bounded(text);
     } catch (const json::exception& e) {
         throw SimulationError(file.string() + ": invalid JSON: " + json_reason(e));
     }

@@ -232,3 +232,42 @@ TEST_F(Hostile, MessagesNameTheOptionKeyOrSettingAndPrintNumbersCompactly)
     std::ofstream(tmp.path() / "run" / "plots.json") << R"({"time": [{"file": "p.png", "signals": ["x"], "yrange": [0, 1e400]}]})";
     expect({"plot", (tmp.path() / "run").string()}, {"plots.json", "number overflow"});
 }
+
+// JSON nested 150,000 levels deep (300 KB) crashed check on the stack; every
+// route that reads JSON now refuses nesting beyond 64 levels with a message
+// (the model file, a --set value, eval's arguments, a --settle criterion).
+TEST_F(Hostile, DeepNestingIsRefusedWithAMessageNotACrash)
+{
+    const std::string deeper = std::string(150000, '[') + std::string(150000, ']');
+    // A single command-line argument may hold at most 128 KB: 50,000 levels.
+    const std::string deep = std::string(50000, '[') + std::string(50000, ']');
+    std::string model_text = small_model().dump();
+    model_text.insert(model_text.rfind('}'), ",\"comment\":" + deeper);
+    const fs::path model = tmp.path() / "deep.json";
+    std::ofstream(model) << model_text;
+
+    auto r = cyclesim({"check", model.string()});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find("nested deeper than 64 levels"), std::string::npos) << r.err;
+
+    const fs::path plain = tmp.write_json("m.json", small_model());
+    r = cyclesim({"check", plain.string(), "--set", "u.value=" + deep});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find("nested deeper than 64 levels"), std::string::npos) << r.err;
+    EXPECT_LT(r.err.size(), 2000u) << "the value is not echoed";
+
+    r = cyclesim({"eval", "Orvane", "--params", "[{\"C_eev\": 2e-6}, \"R134a\"]", "--inputs", deep});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find("nested deeper than 64 levels"), std::string::npos) << r.err;
+
+    r = cyclesim({"run", plain.string(), "-o", (tmp.path() / "out").string(), "--settle", deep});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+
+    // Sixty levels are still read (a model needs a handful).
+    std::string sixty = std::string(60, '[') + "1" + std::string(60, ']');
+    model_text = small_model().dump();
+    model_text.insert(model_text.rfind('}'), ",\"comment\":" + sixty);
+    std::ofstream(model) << model_text;
+    r = cyclesim({"check", model.string()});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+}
