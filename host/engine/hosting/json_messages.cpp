@@ -26,14 +26,27 @@ public:
 
 nlohmann::json parse_json_bounded(const std::string& text, bool ignore_comments)
 {
-    const nlohmann::json::parser_callback_t depth_guard = [](int depth, nlohmann::json::parse_event_t event,
-                                                             nlohmann::json&) {
-        if (depth > kMaxJsonDepth && (event == nlohmann::json::parse_event_t::object_start ||
-                                      event == nlohmann::json::parse_event_t::array_start))
-            throw NestingTooDeep();
-        return true;
-    };
-    return nlohmann::json::parse(text, depth_guard, true, ignore_comments);
+    // The depth is measured on the text before parsing, in one pass (the
+    // library's parse callback would do it too, but makes long arrays
+    // quadratic): brackets outside strings, escapes inside them skipped.
+    int depth = 0;
+    bool in_string = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (in_string) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                in_string = false;
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxJsonDepth) throw NestingTooDeep();
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return nlohmann::json::parse(text, nullptr, true, ignore_comments);
 }
 
 }  // namespace cyclesim

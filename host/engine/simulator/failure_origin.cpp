@@ -73,11 +73,4 @@ std::string Simulation::Impl::failure_origin(const std::string& message) const
            "' at the last evaluation: " + text;
 }
 
-int Simulation::Impl::block_index_or_none(const std::string& name) const
-{
-    for (std::size_t b = 0; b < blocks.size(); ++b)
-        if (blocks[b]->name() == name) return static_cast<int>(b);
-    return -1;
-}
-
 }  // namespace cyclesim

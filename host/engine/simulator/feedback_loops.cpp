@@ -1,7 +1,7 @@
 #include "feedback_loops.h"
 
 #include <algorithm>
-#include <functional>
+#include <utility>
 
 namespace cyclesim {
 
@@ -10,37 +10,49 @@ std::vector<FeedbackLoop> find_feedback_loops(int num_blocks, const std::vector<
     std::vector<std::vector<int>> next(static_cast<std::size_t>(num_blocks));
     for (const auto& e : edges) next[e.from].push_back(e.to);
 
-    // Tarjan's strongly connected components; the recursion is at most as
-    // deep as the model has blocks.
+    // Tarjan's strongly connected components, with an explicit stack of
+    // (block, next edge to follow): a chain of a hundred thousand blocks
+    // would overflow the call stack of the recursive form.
     std::vector<int> index(next.size(), -1), low(next.size(), 0), component(next.size(), -1);
     std::vector<bool> on_stack(next.size(), false);
     std::vector<int> stack;
+    std::vector<std::pair<int, std::size_t>> calls;
     int counter = 0, components = 0;
-    std::function<void(int)> visit = [&](int v) {
-        index[v] = low[v] = counter++;
-        stack.push_back(v);
-        on_stack[v] = true;
-        for (int w : next[v]) {
-            if (index[w] < 0) {
-                visit(w);
-                low[v] = std::min(low[v], low[w]);
-            } else if (on_stack[w]) {
-                low[v] = std::min(low[v], index[w]);
+    for (int root = 0; root < num_blocks; ++root) {
+        if (index[root] >= 0) continue;
+        calls.emplace_back(root, 0);
+        index[root] = low[root] = counter++;
+        stack.push_back(root);
+        on_stack[root] = true;
+        while (!calls.empty()) {
+            auto& [v, edge] = calls.back();
+            if (edge < next[v].size()) {
+                const int w = next[v][edge++];
+                if (index[w] < 0) {
+                    index[w] = low[w] = counter++;
+                    stack.push_back(w);
+                    on_stack[w] = true;
+                    calls.emplace_back(w, 0);  // invalidates v and edge: the loop reads them again
+                } else if (on_stack[w]) {
+                    low[v] = std::min(low[v], index[w]);
+                }
+                continue;
             }
+            const int done = v;
+            if (low[done] == index[done]) {
+                int w;
+                do {
+                    w = stack.back();
+                    stack.pop_back();
+                    on_stack[w] = false;
+                    component[w] = components;
+                } while (w != done);
+                ++components;
+            }
+            calls.pop_back();
+            if (!calls.empty()) low[calls.back().first] = std::min(low[calls.back().first], low[done]);
         }
-        if (low[v] == index[v]) {
-            int w;
-            do {
-                w = stack.back();
-                stack.pop_back();
-                on_stack[w] = false;
-                component[w] = components;
-            } while (w != v);
-            ++components;
-        }
-    };
-    for (int v = 0; v < num_blocks; ++v)
-        if (index[v] < 0) visit(v);
+    }
 
     std::vector<FeedbackLoop> loops(static_cast<std::size_t>(components));
     std::vector<bool> cyclic(loops.size(), false), broken(next.size(), false);

@@ -317,9 +317,19 @@ SignalSpec SignalSpec::parse(const std::string& text, const std::string& where)
 
 const BlockSpec* ModelSpec::find_block(const std::string& n) const
 {
-    for (const auto& b : blocks)
-        if (b.name == n) return &b;
-    return nullptr;
+    auto lookup = [&]() -> const BlockSpec* {
+        const auto it = block_positions_.find(n);
+        if (it == block_positions_.end() || it->second >= blocks.size()) return nullptr;
+        return blocks[it->second].name == n ? &blocks[it->second] : nullptr;
+    };
+    if (block_positions_.size() == blocks.size()) {
+        if (const BlockSpec* b = lookup()) return b;
+    }
+    // Built anew (the first time, or after the blocks changed); the first
+    // of equal names wins, as a scan would find it.
+    block_positions_.clear();
+    for (std::size_t i = 0; i < blocks.size(); ++i) block_positions_.emplace(blocks[i].name, i);
+    return lookup();
 }
 
 // At most `limit` bytes of a text for a message (a value may be megabytes):

@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -106,6 +107,12 @@ struct ModelSpec {
     std::vector<std::string> warnings;
 
     const BlockSpec* find_block(const std::string& name) const;
+
+private:
+    // Position of each block by name, built on the first lookup (a model of
+    // a hundred thousand blocks looks up every connection's ends); rebuilt
+    // whenever it no longer matches `blocks`.
+    mutable std::unordered_map<std::string, std::size_t> block_positions_;
 };
 
 struct ModelOverrides {

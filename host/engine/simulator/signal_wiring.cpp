@@ -46,9 +46,21 @@ void Simulation::Impl::build_blocks(PluginRegistry& registry)
 
 int Simulation::Impl::block_index(const std::string& name, const std::string& where) const
 {
-    for (std::size_t i = 0; i < blocks.size(); ++i)
-        if (blocks[i]->name() == name) return static_cast<int>(i);
-    throw SimulationError(where + ": there is no block named '" + name + "'");
+    const int b = block_index_or_none(name);
+    if (b < 0) throw SimulationError(where + ": there is no block named '" + name + "'");
+    return b;
+}
+
+int Simulation::Impl::block_index_or_none(const std::string& name) const
+{
+    // Built on first use, once the blocks exist: a model of a hundred
+    // thousand blocks looks up every connection's ends by name.
+    if (index_by_name.size() != blocks.size()) {
+        index_by_name.clear();
+        for (std::size_t i = 0; i < blocks.size(); ++i) index_by_name.emplace(blocks[i]->name(), static_cast<int>(i));
+    }
+    const auto it = index_by_name.find(name);
+    return it == index_by_name.end() ? -1 : it->second;
 }
 
 void Simulation::Impl::wire()

@@ -18,6 +18,8 @@
 
 #include "execution_plan.h"
 #include "loop_runtime.h"
+#include <unordered_map>
+
 #include "model_file.h"
 #include "plugin_library.h"
 #include "sim_block.h"
@@ -30,6 +32,7 @@ struct Simulation::Impl {
     SundialsContext sundials;  // first in, last out: solvers below use it
     ModelSpec model;
     std::vector<std::unique_ptr<SimBlock>> blocks;
+    mutable std::unordered_map<std::string, int> index_by_name;  // block_index_or_none's table
     // For each block, port and element: the output element it reads.
     std::vector<std::vector<std::vector<ElementRef>>> sources;
     ExecutionPlan plan;
@@ -55,6 +58,7 @@ struct Simulation::Impl {
     void build_blocks(PluginRegistry& registry);
     // Index of the block named `name`; a clear error naming `where` if none is.
     int block_index(const std::string& name, const std::string& where) const;
+    int block_index_or_none(const std::string& name) const;  // -1 when there is none
     void wire();
     void resolve_signals();
 
@@ -97,7 +101,6 @@ struct Simulation::Impl {
     // The logged state upstream of the block a failure message names, or
     // nothing when it names none.
     std::string failure_origin(const std::string& message) const;
-    int block_index_or_none(const std::string& name) const;
 };
 
 }  // namespace cyclesim

@@ -271,3 +271,41 @@ TEST_F(Hostile, DeepNestingIsRefusedWithAMessageNotACrash)
     r = cyclesim({"check", model.string()});
     EXPECT_EQ(r.exit_code, 0) << r.err;
 }
+
+// A chain of a hundred thousand blocks crashed check and run (recursion in
+// the feedback-loop search) and took minutes in the name lookups; it is
+// checked now, as is a ring of ten thousand blocks broken by memories.
+TEST_F(Hostile, AHundredThousandBlockChainIsChecked)
+{
+    // Names built by appending (g++ 12 warns falsely on literal + string here).
+    auto name = [](const char* stem, int i, const char* port = "") {
+        std::string text = stem;
+        text += std::to_string(i);
+        text += port;
+        return text;
+    };
+    const int n = 100000;
+    json blocks = json::array({{{"name", "c"}, {"type", "constant"}, {"value", 1.0}}});
+    json connections = json::array({{{"from", "c.0"}, {"to", "g0.0"}}});
+    for (int i = 0; i < n; ++i) {
+        blocks.push_back({{"name", name("g", i)}, {"type", "gain"}, {"gain", 1.0}});
+        if (i + 1 < n) connections.push_back({{"from", name("g", i, ".0")}, {"to", name("g", i + 1, ".0")}});
+    }
+    const json chain = {{"blocks", blocks},
+                        {"connections", connections},
+                        {"log", {name("g", n - 1, ".0.0")}},
+                        {"solver", {{"stop_time", 1}}}};
+    auto r = cyclesim({"check", tmp.write_json("chain.json", chain).string()}, 600);
+    EXPECT_EQ(r.exit_code, 0) << r.err.substr(0, 2000);
+
+    const int m = 10000;
+    json ring_blocks = json::array(), ring = json::array();
+    for (int i = 0; i < m; ++i) {
+        ring_blocks.push_back(i % 100 == 0 ? json{{"name", name("r", i)}, {"type", "memory"}}
+                                           : json{{"name", name("r", i)}, {"type", "gain"}, {"gain", 1.0}});
+        ring.push_back({{"from", name("r", i, ".0")}, {"to", name("r", (i + 1) % m, ".0")}});
+    }
+    const json model = {{"blocks", ring_blocks}, {"connections", ring}, {"log", {"r0.0.0"}}, {"solver", {{"stop_time", 1}}}};
+    r = cyclesim({"check", tmp.write_json("ring.json", model).string()}, 600);
+    EXPECT_EQ(r.exit_code, 0) << r.err.substr(0, 2000);
+}
