@@ -110,8 +110,10 @@ fs::path envelope_variant(const std::string& name, bool settle)
     if (!settle) d.erase("settle");
     const fs::path file = scratch() / (name + ".json");
     d["model"] = (dir / d["model"].get<std::string>()).string();
+    // Scripts of the preparation are named relative to the sweep file.
     for (auto& a : d["prepare"])
-        if (a == "start_state.py") a = (dir / "start_state.py").string();
+        if (a.is_string() && a.get<std::string>().ends_with(".py") && fs::path(a.get<std::string>()).is_relative())
+            a = (dir / a.get<std::string>()).lexically_normal().string();
     std::ofstream(file) << d.dump(2);
     return file;
 }
