@@ -136,7 +136,7 @@ RunOutcome run_model(const RunOptions& options)
     std::unique_ptr<PluginRegistry> registry;
     ModelSpec spec;
     try {
-        spec = load_model(options.model, ModelOverrides{options.stop_time, options.sets, options.settle});
+        spec = load_model(options.model, ModelOverrides{options.stop_time, options.sets, options.settle, options.start_from, options.charge});
         registry = std::make_unique<PluginRegistry>(options.blocks_dir);
         sim = std::make_unique<Simulation>(spec, *registry);
     } catch (const std::exception& e) {
@@ -231,6 +231,8 @@ RunOutcome run_model(const RunOptions& options)
             outcome.message = e.what();
         }
         recorder.finish_progress();
+        for (const auto& note : sim->start_notes()) log.line(note);
+        summary["start"] = sim->start_notes();
         outcome.stats = sim->statistics();
         outcome.final_time = sim->time();
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();

@@ -25,6 +25,8 @@ struct RunOptions {
     bool write_mat = true;                          // results.mat
     std::string command_line;                       // kept in the summary
     std::optional<nlohmann::json> settle;           // settle criterion replacing the model's
+    std::optional<std::string> start_from;          // "dialog", "charge" or "steady", replacing the model's
+    std::optional<double> charge;                   // kg, replacing the model's start.charge
 };
 
 struct RunOutcome {

@@ -1,0 +1,274 @@
+// The settled operating point: the continuous states x at which every state
+// derivative f(x) vanishes, with the inputs as they stand at the start time.
+//
+// Method: Newton's method (KINSOL, line search, difference Jacobian) on
+// f(x) = 0 directly, from the start state, each residual evaluation being
+// one minor step of the model (outputs with the algebraic loops solved, then
+// derivatives). The unknowns are the states whose derivative the blocks
+// compute; a state the block holds constant in its present mode (derivative
+// exactly zero whatever the states, e.g. the condenser's superheated length
+// and void fraction in its three-zone mode, which are algebraic there) keeps
+// its value.
+//
+// The charge: in a closed cycle the condenser's mass balance is, at steady
+// state, a consequence of its energy balances and of equal flows in and out,
+// so its three derivatives are linearly dependent there and the Jacobian of
+// f is singular: every charge has its own steady state. The charge is
+// therefore pinned: the subcooled length's equation dL3/dt = 0 is replaced by
+// M(x) = M0, the inventory equal to the unit's charge, and dL3/dt is checked
+// afterwards with the other derivatives. This keeps the charge exactly (to
+// the solver's tolerance) where a pseudo-transient would keep it only to the
+// accuracy of the integration.
+//
+// A controller with integral action settles at zero error, or against its
+// limit with the remaining error reported. A point at which a block switches
+// its discrete state (the condenser's mode, a trip) or at which Newton does
+// not converge is no steady state; the reason comes back instead.
+#include "simulation_impl.h"
+
+#include "errors.h"
+#include "number_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+namespace cyclesim {
+
+namespace cp = condenser_ports;
+
+namespace {
+
+constexpr int kMaxNewtonIterations = 60;
+
+std::string state_name(const SimBlock& block, int i, int n)
+{
+    static const char* condenser_states[] = {"L1", "P", "h3", "L3", "gamma"};
+    if (block.kind() == "S-function Condenser" && n == 5) return block.name() + "." + condenser_states[i];
+    if (block.kind() == "pid") return block.name() + (i == 0 ? ".integral" : ".filter");
+    return n == 1 ? block.name() : block.name() + ".x" + std::to_string(i);
+}
+
+}  // namespace
+
+void Simulation::Impl::set_steady_evaluation(bool on)
+{
+    for (auto& b : blocks) b->set_steady_evaluation(on);
+}
+
+SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
+{
+    (void)observer;
+    const std::clock_t cpu_start = std::clock();
+    const double t = model.solver.start_time;
+    t_now = t;
+    SteadyPoint point;
+    point.time = t;
+    point.method = "Newton (KINSOL) on the state derivatives, the condenser's charge pinned in place of dL3/dt";
+
+    // The start time's major step: controllers start bumplessly, blocks with
+    // memory take their first values; a state it changes is kept.
+    const int n = n_states;
+    std::vector<double> y0(static_cast<std::size_t>(std::max(n, 1)), 0.0);
+    gather_states(y0.data());
+    major_step(t, y0.data(), false, observer);
+    gather_states(y0.data());
+    if (condenser >= 0 && !charge_target) charge_target = condenser_charge_now(t);
+
+    set_steady_evaluation(true);
+    struct SteadyOff {
+        Impl* impl;
+        ~SteadyOff() { impl->set_steady_evaluation(false); }
+    } steady_off{this};
+
+    std::vector<double> f0(y0.size()), y1(y0), f1(y0.size());
+    if (rhs(t, y0.data(), f0.data()) != 0) {
+        if (pending_error) std::rethrow_exception(pending_error);
+        point.reason = "the model cannot be evaluated at its start state: " + last_nonfinite;
+        return point;
+    }
+    // States the blocks hold in their present mode: derivative exactly zero
+    // here and at a point with every state moved.
+    for (int i = 0; i < n; ++i) y1[i] = y0[i] * (1.0 + 1e-4) + 1e-8;
+    const bool probed = rhs(t, y1.data(), f1.data()) == 0;
+    if (pending_error) std::rethrow_exception(pending_error);
+
+    std::vector<int> unknown;  // global state indices solved for
+    std::vector<std::string> role(static_cast<std::size_t>(n), "solved");
+    for (int i = 0; i < n; ++i) {
+        if (f0[i] == 0.0 && probed && f1[i] == 0.0) {
+            role[i] = "algebraic";
+            continue;
+        }
+        unknown.push_back(i);
+    }
+    int charge_row = -1;
+    if (condenser >= 0 && charge_target) {
+        const int L3 = state_offset[condenser] + cp::state_L3;
+        auto it = std::find(unknown.begin(), unknown.end(), L3);
+        if (it != unknown.end()) {
+            charge_row = static_cast<int>(it - unknown.begin());
+            role[L3] = "charge";
+        }
+    }
+    const int m = static_cast<int>(unknown.size());
+    std::vector<double> typical(static_cast<std::size_t>(m));
+    for (int k = 0; k < m; ++k) {
+        const double v = std::fabs(y0[unknown[k]]);
+        typical[k] = v > 1e-3 ? v : 1.0;
+    }
+
+    std::vector<double> y(y0), dy(y0.size());
+    std::string trouble;
+    auto residual = [&](const double* u, double* r) -> int {
+        for (int k = 0; k < m; ++k) y[unknown[k]] = u[k];
+        const int status = rhs(t, y.data(), dy.data());
+        if (status != 0) {
+            trouble = last_nonfinite;
+            return status;
+        }
+        for (int k = 0; k < m; ++k) r[k] = dy[unknown[k]];
+        if (charge_row >= 0) {
+            try {
+                // The residual has the unknown's units: relative charge error
+                // times the subcooled length's typical size.
+                r[charge_row] = (condenser_charge_now(t) - *charge_target) / *charge_target * typical[charge_row];
+            } catch (const SimulationError& e) {
+                trouble = e.what();
+                return 1;
+            }
+        }
+        return 0;
+    };
+
+    std::vector<double> u(static_cast<std::size_t>(m));
+    for (int k = 0; k < m; ++k) u[k] = y0[unknown[k]];
+    int flag = 0;
+    if (m > 0) {
+        LoopSolver newton(sundials, m, model.start.steady_tolerance, kMaxNewtonIterations, 3e-4);
+        pending_error = nullptr;
+        flag = newton.solve(u, typical, residual);
+        if (pending_error) std::rethrow_exception(pending_error);
+        point.newton_iterations = newton.iterations();
+        point.residual_evaluations = newton.evaluations();
+        if (flag < 0) {
+            point.reason = "Newton found no steady state (" + LoopSolver::flag_name(flag) + ")";
+            if (!trouble.empty()) point.reason += "; last trouble: " + trouble;
+            if (!newton.last_message().empty()) point.reason += "; " + newton.last_message();
+        }
+    }
+
+    // The point as found: every derivative, the solved ones and the others.
+    for (int k = 0; k < m; ++k) y[unknown[k]] = u[k];
+    const int status = rhs(t, y.data(), dy.data());
+    if (pending_error) std::rethrow_exception(pending_error);
+    if (status != 0 && point.reason.empty()) point.reason = "the point found cannot be evaluated: " + last_nonfinite;
+    if (condenser >= 0 && status == 0) {
+        point.charge = condenser_charge_now(t);
+        point.charge_target = charge_target;
+        // The condenser's superheated-length state follows the fitted one,
+        // so that a run from this point starts its fit there.
+        if (role[state_offset[condenser] + cp::state_L1] == "algebraic") {
+            y[state_offset[condenser] + cp::state_L1] = blocks[condenser]->output(0)[cp::out_L1_fitted];
+            scatter_states(y.data());
+        }
+    }
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        const int nb = static_cast<int>(blocks[b]->cont_states().size());
+        for (int i = 0; i < nb; ++i) {
+            const int g = state_offset[b] + i;
+            SteadyPoint::State s;
+            s.name = state_name(*blocks[b], i, nb);
+            s.value = y[g];
+            s.derivative = dy[g];
+            const double scale = std::fabs(y[g]) > 1e-3 ? std::fabs(y[g]) : 1.0;
+            s.scaled = dy[g] / scale;
+            s.role = role[g];
+            if (!(std::fabs(s.scaled) <= point.worst_scaled_derivative)) {
+                point.worst_scaled_derivative = std::fabs(s.scaled);
+                point.worst_state = s.name;
+            }
+            point.states.push_back(s);
+        }
+    }
+    // Controllers with integral action: zero error, or a limit holding them.
+    for (const auto& b : blocks) {
+        if (b->kind() != "pid" || b->num_outputs() < 2) continue;
+        const double output = b->output(0)[0], error = b->output(1)[0];
+        if (std::fabs(error) > 1e-6 * std::max(1.0, std::fabs(output)))
+            point.limits.push_back("'" + b->name() + "' held at its limit: output " + number_text(output) +
+                                   ", error " + number_text(error) + " remains");
+    }
+
+    const double tolerance = model.start.steady_tolerance;
+    if (point.reason.empty() && !(point.worst_scaled_derivative <= 10.0 * tolerance))
+        point.reason = "the derivative of " + point.worst_state + " stays at " +
+                       number_text(point.worst_scaled_derivative) + " of its value per second (tolerance " +
+                       number_text(tolerance) + ")";
+    if (point.reason.empty() && point.charge &&
+        !(std::fabs(*point.charge - *point.charge_target) <= 1e-6 * *point.charge_target))
+        point.reason = "the charge found (" + number_text(*point.charge) + " kg) is not the one pinned (" +
+                       number_text(*point.charge_target) + " kg)";
+    // A point where a block would switch (a mode change, a trip) is no
+    // steady state of the model as it stands.
+    if (point.reason.empty()) {
+        std::vector<std::vector<double>> before;
+        for (auto& b : blocks) before.emplace_back(b->disc_states().begin(), b->disc_states().end());
+        if (auto msg = evaluate_outputs(t, true)) throw SimulationError("non-finite output: " + *msg);
+        for (const auto& item : plan.order) {
+            if (item.block >= 0)
+                blocks[item.block]->update(t);
+            else
+                for (int mb : loops[item.loop].plan.members) blocks[mb]->update(t);
+        }
+        for (std::size_t b = 0; b < blocks.size(); ++b) {
+            auto d = blocks[b]->disc_states();
+            if (!std::equal(d.begin(), d.end(), before[b].begin(), before[b].end())) {
+                point.reason = "block '" + blocks[b]->name() + "' (" + blocks[b]->kind() +
+                               ") switches its discrete state at the point found (a mode change or a trip)";
+                std::copy(before[b].begin(), before[b].end(), d.begin());
+                break;
+            }
+        }
+        scatter_states(y.data());
+        if (auto msg = evaluate_outputs(t, false)) throw SimulationError("non-finite output: " + *msg);
+    }
+    point.solved = point.reason.empty() && flag >= 0;
+    point.cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+    steady_point = point;
+    return point;
+}
+
+SteadyPoint Simulation::Impl::steady(RunObserver& observer)
+{
+    SteadyPoint point;
+    try {
+        // The start the model asks for, but never a transient: a steady
+        // start is the point itself.
+        const StartFrom from = model.start.from;
+        if (from == StartFrom::steady) model.start.from = StartFrom::charge;
+        start_blocks(observer);
+        model.start.from = from;
+        point = solve_steady(observer);
+        hand_off_row(point.time, observer);
+    } catch (const std::exception& e) {
+        std::string msg = e.what();
+        std::string extra;
+        try {
+            extra = observer.explain_failure();
+        } catch (...) {
+        }
+        if (!extra.empty()) msg += "; " + extra;
+        for (auto& b : blocks) {
+            try {
+                b->terminate();
+            } catch (...) {
+            }
+        }
+        throw SimulationError(msg);
+    }
+    for (auto& b : blocks) b->terminate();
+    return point;
+}
+
+}  // namespace cyclesim
