@@ -70,6 +70,21 @@ struct SteadyPoint {
     std::optional<double> charge;        // kg held at the point
     std::optional<double> charge_target; // kg pinned
     std::vector<std::string> limits;    // controllers resting against a limit
+    // What a rating reads, gathered from the cycle's blocks by their kind
+    // (sums over blocks of a kind); absent when the model has no
+    // evaporator, compressor and condenser.
+    struct Rating {
+        double capacity = 0.0;          // W, evaporator heat rates
+        double power = 0.0;             // W, compressor electrical power
+        double heat_rejected = 0.0;     // W, condenser heat rates
+        double compression_gain = 0.0;  // W, m (h_discharge - h_suction): power less the compressor's heat loss
+        double cop = 0.0;               // capacity / power
+        double energy_residual = 0.0;   // (capacity + compression gain - heat rejected) / heat rejected
+        double suction_pressure = 0.0, condensing_pressure = 0.0;  // Pa
+        double superheat = 0.0, subcooling = 0.0;                  // K
+        double refrigerant_flow = 0.0;  // kg/s through the compressor
+    };
+    std::optional<Rating> rating;
     long newton_iterations = 0;
     long residual_evaluations = 0;
     double cpu_seconds = 0.0;

@@ -115,6 +115,7 @@ struct Simulation::Impl {
     SteadyPoint solve_steady(RunObserver& observer);
     SteadyPoint steady_point;
     void set_steady_evaluation(bool on);
+    std::optional<SteadyPoint::Rating> rate_cycle();
 
     void run(RunObserver& observer);
     SteadyPoint steady(RunObserver& observer);

@@ -123,6 +123,19 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
     auto residual = [&](const double* u, double* r) -> int {
         for (int k = 0; k < m; ++k) y[unknown[k]] = u[k];
         const int status = rhs(t, y.data(), dy.data());
+        if (status < 0 && pending_error) {
+            // A block refusing a trial point (error status) makes the point
+            // unusable, as in a loop's Newton iteration: Newton backs off.
+            try {
+                std::rethrow_exception(pending_error);
+            } catch (const SimulationError& e) {
+                pending_error = nullptr;
+                trouble = e.what();
+                return 1;
+            } catch (...) {
+                return -1;
+            }
+        }
         if (status != 0) {
             trouble = last_nonfinite;
             return status;
@@ -245,11 +258,18 @@ SteadyPoint Simulation::Impl::steady(RunObserver& observer)
     try {
         // The start the model asks for, but never a transient: a steady
         // start is the point itself.
+        // Newton starts best from the start from the charge (condensing
+        // just above the air, near where the cycle settles), unless a dialog
+        // start was asked for.
         const StartFrom from = model.start.from;
-        if (from == StartFrom::steady) model.start.from = StartFrom::charge;
+        bool has_condenser = false;
+        for (const auto& b : blocks) has_condenser = has_condenser || b->kind() == "S-function Condenser";
+        if (from == StartFrom::steady || (from == StartFrom::automatic && has_condenser))
+            model.start.from = StartFrom::charge;
         start_blocks(observer);
         model.start.from = from;
         point = solve_steady(observer);
+        point.rating = rate_cycle();
         hand_off_row(point.time, observer);
     } catch (const std::exception& e) {
         std::string msg = e.what();
