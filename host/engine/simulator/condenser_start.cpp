@@ -94,18 +94,18 @@ void Simulation::Impl::evaluate_before(int b, double t)
     for (const auto& item : plan.order) {
         if (item.block == b) return;
         if (item.block >= 0) {
-            blocks[item.block]->outputs(t, false);
+            blocks[item.block]->outputs(t, true);
             continue;
         }
         for (int m : loops[item.loop].plan.members)
             if (m == b) return;
-        solve_loop(loops[item.loop], t, false);
+        solve_loop(loops[item.loop], t, true);
     }
 }
 
-double Simulation::Impl::condenser_charge_now(double t)
+double Simulation::Impl::condenser_charge_now(double t, bool major)
 {
-    if (auto msg = evaluate_outputs(t, false)) throw SimulationError("non-finite output: " + *msg);
+    if (auto msg = evaluate_outputs(t, major)) throw SimulationError("non-finite output: " + *msg);
     auto x = blocks[condenser]->cont_states();
     auto y = blocks[condenser]->output(0);
     CondenserZones z;
@@ -169,7 +169,7 @@ void Simulation::Impl::start_from_charge(double t)
     } else {
         check_condenser_start(t);
         try {
-            charge = condenser_charge_now(t);
+            charge = condenser_charge_now(t, true);
         } catch (const SimulationError& e) {
             throw SimulationError(where + "the dialog's start state, whose charge it would hold, cannot be "
                                           "evaluated (" + std::string(e.what()) + "); give the charge with --charge KG");
@@ -210,7 +210,7 @@ void Simulation::Impl::start_from_charge(double t)
     auto held = [&](double L3) {
         x[cp::state_L3] = L3;
         try {
-            return condenser_charge_now(t) - charge;
+            return condenser_charge_now(t, true) - charge;
         } catch (const SimulationError& e) {
             throw SimulationError(where + "the cycle cannot be evaluated" + at + " with L3 = " + number_text(L3) +
                                   ": " + e.what());

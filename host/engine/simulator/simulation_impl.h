@@ -99,11 +99,13 @@ struct Simulation::Impl {
     std::vector<std::string> start_notes;    // what the start did, for the run log
     void find_condenser();
     double source_value(int b, int port, int element) const;
-    // Outputs of the blocks that come before block b in the execution order.
+    // Outputs of the blocks that come before block b in the execution order
+    // (as at the first major step).
     void evaluate_before(int b, double t);
     // The condenser's inventory at the states as they stand (all outputs
-    // evaluated at t first).
-    double condenser_charge_now(double t);
+    // evaluated at t first; before the first major step the evaluation is
+    // a major one, so that controllers sit at their bumpless start).
+    double condenser_charge_now(double t, bool major = false);
     void check_condenser_start(double t);
     bool dialog_start_condenses(double t);
     void start_from_charge(double t);
