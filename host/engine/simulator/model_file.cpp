@@ -303,7 +303,10 @@ void parse_start(const json& doc, ModelSpec& model, const std::string& file, con
         s.charge = *overrides.charge;
         if (s.from == StartFrom::dialog || s.from == StartFrom::automatic) s.from = StartFrom::charge;
     }
-    if (overrides.start_from) s.from = parse_start_from(*overrides.start_from, "--start");
+    if (overrides.start_from) {
+        s.from = parse_start_from(*overrides.start_from, "--start");
+        s.from_given = true;
+    }
 }
 
 }  // namespace

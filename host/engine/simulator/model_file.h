@@ -112,6 +112,7 @@ enum class StartFrom { dialog, charge, automatic, steady };
 
 struct StartSpec {
     StartFrom from = StartFrom::dialog;
+    bool from_given = false;       // --start said how (a steady solve otherwise starts from the charge)
     std::optional<double> charge;  // kg; default: what the dialog's start state holds
     std::string condenser;         // block name; default: the model's one Condenser block
     double approach = 15.0;        // K, condensing above the entering air

@@ -40,6 +40,13 @@ namespace cp = condenser_ports;
 namespace {
 
 constexpr int kMaxNewtonIterations = 60;
+// Pseudo-transient continuation: first step [s], growth per accepted step,
+// the step at which it hands over to Newton, the most steps, and the
+// tolerance and iterations of each step's solve.
+constexpr double kPseudoFirstStep = 0.5, kPseudoGrowth = 2.5, kPseudoLastStep = 1e5;
+constexpr int kPseudoMaxSteps = 80;
+constexpr double kPseudoStepTolerance = 1e-6;
+constexpr int kPseudoStepIterations = 15;
 
 std::string state_name(const SimBlock& block, int i, int n)
 {
@@ -120,9 +127,21 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
 
     std::vector<double> y(y0), dy(y0.size());
     std::string trouble;
+    double pseudo_step = 0.0;          // dt of a pseudo-transient step, 0: plain Newton
+    std::vector<double> u_previous;    // the unknowns at the previous pseudo-transient step
+    // The loops' tear values of the latest point that evaluated: a refused
+    // trial point leaves its own behind, from which the next point's loop
+    // solve would start (the loops start warm from where they stood).
+    std::vector<std::vector<double>> good_tears;
+    for (const auto& L : loops) good_tears.push_back(L.tear_values);
+    const auto start_tears = good_tears;
+    auto restore_tears = [&]() {
+        for (std::size_t l = 0; l < loops.size(); ++l) loops[l].tear_values = good_tears[l];
+    };
     auto residual = [&](const double* u, double* r) -> int {
         for (int k = 0; k < m; ++k) y[unknown[k]] = u[k];
         const int status = rhs(t, y.data(), dy.data());
+        if (status != 0) restore_tears();
         if (status < 0 && pending_error) {
             // A block refusing a trial point (error status) makes the point
             // unusable, as in a loop's Newton iteration: Newton backs off.
@@ -140,7 +159,10 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
             trouble = last_nonfinite;
             return status;
         }
+        for (std::size_t l = 0; l < loops.size(); ++l) good_tears[l] = loops[l].tear_values;
         for (int k = 0; k < m; ++k) r[k] = dy[unknown[k]];
+        if (pseudo_step > 0.0)
+            for (int k = 0; k < m; ++k) r[k] -= (u[k] - u_previous[k]) / pseudo_step;
         if (charge_row >= 0) {
             try {
                 // The residual has the unknown's units: relative charge error
@@ -148,6 +170,7 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
                 r[charge_row] = (condenser_charge_now(t) - *charge_target) / *charge_target * typical[charge_row];
             } catch (const SimulationError& e) {
                 trouble = e.what();
+                restore_tears();
                 return 1;
             }
         }
@@ -157,13 +180,46 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
     std::vector<double> u(static_cast<std::size_t>(m));
     for (int k = 0; k < m; ++k) u[k] = y0[unknown[k]];
     int flag = 0;
+    int newton_flag = 0;
     if (m > 0) {
         LoopSolver newton(sundials, m, model.start.steady_tolerance, kMaxNewtonIterations, 3e-4);
-        pending_error = nullptr;
-        flag = newton.solve(u, typical, residual);
-        if (pending_error) std::rethrow_exception(pending_error);
-        point.newton_iterations = newton.iterations();
-        point.residual_evaluations = newton.evaluations();
+        LoopSolver stepper(sundials, m, kPseudoStepTolerance, kPseudoStepIterations, 3e-4);
+        auto solve = [&](LoopSolver& solver, std::vector<double>& x) {
+            pending_error = nullptr;
+            const int f = solver.solve(x, typical, residual);
+            if (pending_error) std::rethrow_exception(pending_error);
+            point.newton_iterations += solver.iterations();
+            point.residual_evaluations += solver.evaluations();
+            return f;
+        };
+        flag = solve(newton, u);
+        if (flag < 0) {
+            // Pseudo-transient continuation: implicit Euler steps of growing
+            // size from the start, f(x) - (x - x_k) / dt = 0 (the charge row
+            // as it is), each a small Newton solve; the steps follow the
+            // plant towards its steady state where plain Newton overshoots,
+            // and as dt grows the step becomes Newton's own.
+            point.method += ", reached by pseudo-transient continuation (implicit Euler steps of growing size)";
+            for (int k = 0; k < m; ++k) u[k] = y0[unknown[k]];
+            good_tears = start_tears;
+            restore_tears();
+            double dt = kPseudoFirstStep;
+            for (int step = 0; step < kPseudoMaxSteps && dt < kPseudoLastStep; ++step) {
+                u_previous = u;
+                pseudo_step = dt;
+                std::vector<double> x = u;
+                if (solve(stepper, x) < 0) {
+                    dt *= 0.25;
+                    if (dt < kPseudoFirstStep * 1e-3) break;
+                    continue;
+                }
+                u = x;
+                dt *= kPseudoGrowth;
+            }
+            pseudo_step = 0.0;
+            flag = solve(newton, u);
+        }
+        newton_flag = flag;
         if (flag < 0) {
             point.reason = "Newton found no steady state (" + LoopSolver::flag_name(flag) + ")";
             if (!trouble.empty()) point.reason += "; last trouble: " + trouble;
@@ -173,7 +229,17 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
 
     // The point as found: every derivative, the solved ones and the others.
     for (int k = 0; k < m; ++k) y[unknown[k]] = u[k];
-    const int status = rhs(t, y.data(), dy.data());
+    int status = rhs(t, y.data(), dy.data());
+    if (pending_error && flag < 0) {
+        // The last iterate of a failed solve may be a point the blocks refuse.
+        try {
+            std::rethrow_exception(pending_error);
+        } catch (const SimulationError& e) {
+            pending_error = nullptr;
+            last_nonfinite = e.what();
+            status = 1;
+        }
+    }
     if (pending_error) std::rethrow_exception(pending_error);
     if (status != 0 && point.reason.empty()) point.reason = "the point found cannot be evaluated: " + last_nonfinite;
     if (condenser >= 0 && status == 0) {
@@ -214,6 +280,15 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
     }
 
     const double tolerance = model.start.steady_tolerance;
+    // The derivatives carry the noise of the blocks' and loops' own solvers
+    // (about 1e-6 of each signal): Newton's line search can stall at that
+    // floor (no iterate distinct enough) with every derivative already below
+    // the tolerance. Such a point is the steady state.
+    if (newton_flag < 0 && status == 0 && point.worst_scaled_derivative <= tolerance) {
+        point.reason.clear();
+        flag = 0;
+        point.method += "; Newton's line search stopped at the noise floor of the inner solvers";
+    }
     if (point.reason.empty() && !(point.worst_scaled_derivative <= 10.0 * tolerance))
         point.reason = "the derivative of " + point.worst_state + " stays at " +
                        number_text(point.worst_scaled_derivative) + " of its value per second (tolerance " +
@@ -259,13 +334,12 @@ SteadyPoint Simulation::Impl::steady(RunObserver& observer)
         // The start the model asks for, but never a transient: a steady
         // start is the point itself.
         // Newton starts best from the start from the charge (condensing
-        // just above the air, near where the cycle settles), unless a dialog
-        // start was asked for.
+        // just above the air, near where the cycle settles), unless the
+        // command line asked for another start.
         const StartFrom from = model.start.from;
         bool has_condenser = false;
         for (const auto& b : blocks) has_condenser = has_condenser || b->kind() == "S-function Condenser";
-        if (from == StartFrom::steady || (from == StartFrom::automatic && has_condenser))
-            model.start.from = StartFrom::charge;
+        if (has_condenser && (from == StartFrom::steady || !model.start.from_given)) model.start.from = StartFrom::charge;
         start_blocks(observer);
         model.start.from = from;
         point = solve_steady(observer);
