@@ -52,7 +52,9 @@ void add_steady_command(CLI::App& app, const GlobalOptions& globals, int& exit_c
         run.blocks_dir = globals.blocks_dir.empty() ? PluginRegistry::default_folder()
                                                     : std::filesystem::path(globals.blocks_dir);
         SteadyOutcome outcome = steady_model(run);
-        if (!outcome.report.is_null() && outcome.report.contains("signals")) {
+        // The table only for a point found: the last iterate of a failed
+        // solve is no operating point (steady.json keeps it, marked).
+        if (outcome.ok && outcome.report.contains("signals")) {
             if (options->json)
                 std::cout << outcome.report.dump(2) << std::endl;
             else

@@ -280,6 +280,12 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
     }
 
     const double tolerance = model.start.steady_tolerance;
+    if (newton_flag < 0 && !point.worst_state.empty())
+        for (const auto& st : point.states)
+            if (st.name == point.worst_state)
+                point.reason += "; at the last iterate d/dt " + st.name + " = " + number_text(st.derivative) +
+                                " per second at " + number_text(st.value) + " (" +
+                                number_text(point.worst_scaled_derivative) + " of its value per second)";
     // The derivatives carry the noise of the blocks' and loops' own solvers
     // (about 1e-6 of each signal): Newton's line search can stall at that
     // floor (no iterate distinct enough) with every derivative already below
