@@ -182,7 +182,7 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
     int flag = 0;
     int newton_flag = 0;
     if (m > 0) {
-        LoopSolver newton(sundials, m, model.start.steady_tolerance, kMaxNewtonIterations, 3e-4);
+        LoopSolver newton(sundials, m, 1e-2 * model.start.steady_tolerance, kMaxNewtonIterations, 3e-4);
         LoopSolver stepper(sundials, m, kPseudoStepTolerance, kPseudoStepIterations, 3e-4);
         auto solve = [&](LoopSolver& solver, std::vector<double>& x) {
             pending_error = nullptr;
@@ -295,7 +295,7 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
         flag = 0;
         point.method += "; Newton's line search stopped at the noise floor of the inner solvers";
     }
-    if (point.reason.empty() && !(point.worst_scaled_derivative <= 10.0 * tolerance))
+    if (point.reason.empty() && !(point.worst_scaled_derivative <= tolerance))
         point.reason = "the derivative of " + point.worst_state + " stays at " +
                        number_text(point.worst_scaled_derivative) + " of its value per second (tolerance " +
                        number_text(tolerance) + ")";
