@@ -260,7 +260,10 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
             s.name = state_name(*blocks[b], i, nb);
             s.value = y[g];
             s.derivative = dy[g];
-            const double scale = std::fabs(y[g]) > 1e-3 ? std::fabs(y[g]) : 1.0;
+            // Scaled by the state's size at the start, not at the point: a
+            // state that ran away (an integrator fed a constant) must not
+            // make its own derivative look small.
+            const double scale = std::fabs(y0[g]) > 1e-3 ? std::fabs(y0[g]) : 1.0;
             s.scaled = dy[g] / scale;
             s.role = role[g];
             if (!(std::fabs(s.scaled) <= point.worst_scaled_derivative)) {
