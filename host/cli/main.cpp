@@ -40,6 +40,7 @@ int main(int argc, char** argv)
     cyclesim::cli::add_eval_command(app, globals, exit_code);
     cyclesim::cli::add_run_command(app, globals, exit_code);
     cyclesim::cli::add_steady_command(app, globals, exit_code);
+    cyclesim::cli::add_start_command(app, globals, exit_code);
     cyclesim::cli::add_check_command(app, globals, exit_code);
     cyclesim::cli::add_plot_command(app, globals, exit_code);
     cyclesim::cli::add_sweep_command(app, globals, exit_code);

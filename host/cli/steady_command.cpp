@@ -1,5 +1,8 @@
 // cyclesim steady: the settled operating point of a model, directly.
+#include <cstdio>
 #include <iostream>
+
+#include "errors.h"
 
 #include "commands.h"
 #include "steady_model.h"
@@ -69,6 +72,62 @@ void add_steady_command(CLI::App& app, const GlobalOptions& globals, int& exit_c
         } else {
             std::cerr << "cyclesim steady: " << outcome.message << std::endl;
             if (!outcome.run_dir.empty()) std::cerr << "cyclesim steady: details in " << outcome.run_dir.string() << std::endl;
+            exit_code = 1;
+        }
+    });
+}
+
+void add_start_command(CLI::App& app, const GlobalOptions& globals, int& exit_code)
+{
+    auto options = std::make_shared<SteadyCliOptions>();
+    auto approach = std::make_shared<double>(0.0), subcooling = std::make_shared<double>(0.0);
+    auto* cmd = app.add_subcommand(
+        "start", "the condenser's start state a run would take (from the unit's charge unless --start says "
+                 "otherwise), as --set arguments for run, one per line; --json: also the charge");
+    cmd->add_option("model", options->model, "model file (JSON)")->required();
+    cmd->add_option("--props", options->props, "property library (default: our lib/libfluidprops.so)");
+    cmd->add_option("--set", options->sets, "BLOCK.PARAM[.FIELD]=VALUE overrides, as for run")->allow_extra_args(false);
+    auto* charge = cmd->add_option("--charge", options->charge,
+                                   "refrigerant charge in kg (default: the model's start.charge, else what the "
+                                   "dialog's start state holds)");
+    auto* approach_opt = cmd->add_option("--approach", *approach, "condensing above the entering air, K (default 15)");
+    auto* subcooling_opt = cmd->add_option("--subcooling", *subcooling, "liquid below condensing, K (default 2)");
+    cmd->add_option("--start", options->start, "dialog, charge or auto (default: charge)")
+        ->check(CLI::IsMember({"dialog", "charge", "auto"}));
+    cmd->add_flag("--json", options->json, "print the state and the charge as JSON");
+    cmd->footer("Example:\n  cyclesim run MODEL --set ambient.value=316.15 $(cyclesim start MODEL --set "
+                "ambient.value=316.15 --charge 0.163)");
+
+    cmd->callback([options, charge, approach, subcooling, approach_opt, subcooling_opt, &globals, &exit_code]() {
+        RunOptions run;
+        run.model = options->model;
+        if (!options->props.empty()) run.props = options->props;
+        if (!options->start.empty()) run.start_from = options->start;
+        if (charge->count() > 0) run.charge = options->charge;
+        if (approach_opt->count() > 0) run.approach = *approach;
+        if (subcooling_opt->count() > 0) run.subcooling = *subcooling;
+        run.sets = options->sets;
+        run.blocks_dir = globals.blocks_dir.empty() ? PluginRegistry::default_folder()
+                                                    : std::filesystem::path(globals.blocks_dir);
+        try {
+            const auto state = start_state_model(run);
+            if (state.condenser.empty()) throw SimulationError("the model has no Condenser block to start");
+            if (options->json) {
+                nlohmann::json out = {{"condenser", state.condenser}, {"charge_kg", state.charge}};
+                for (const auto& [name, value] : state.dialog_values) out[name] = value;
+                std::cout << out.dump(2) << std::endl;
+            } else {
+                char line[200];
+                for (const auto& [name, value] : state.dialog_values) {
+                    std::snprintf(line, sizeof line, "--set %s.4.%s=%.10g", state.condenser.c_str(), name.c_str(),
+                                  value);
+                    std::cout << line << "\n";
+                }
+                std::cout << std::flush;
+            }
+            exit_code = 0;
+        } catch (const std::exception& e) {
+            std::cerr << "cyclesim start: " << e.what() << std::endl;
             exit_code = 1;
         }
     });

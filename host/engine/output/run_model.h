@@ -27,7 +27,11 @@ struct RunOptions {
     std::optional<nlohmann::json> settle;           // settle criterion replacing the model's
     std::optional<std::string> start_from;          // "dialog", "charge" or "steady", replacing the model's
     std::optional<double> charge;                   // kg, replacing the model's start.charge
+    std::optional<double> approach, subcooling;     // K, replacing the model's start.approach, .subcooling
 };
+
+// The model-file overrides the options carry.
+ModelOverrides model_overrides(const RunOptions& options);
 
 struct RunOutcome {
     bool ok = false;

@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace cyclesim {
 
@@ -107,7 +108,9 @@ SteadyOutcome steady_model(const RunOptions& options)
     std::unique_ptr<PluginRegistry> registry;
     ModelSpec spec;
     try {
-        ModelOverrides overrides{std::nullopt, options.sets, std::nullopt, options.start_from, options.charge};
+        ModelOverrides overrides = model_overrides(options);
+        overrides.stop_time.reset();
+        overrides.settle.reset();
         spec = load_model(options.model, overrides);
         registry = std::make_unique<PluginRegistry>(options.blocks_dir);
         sim = std::make_unique<Simulation>(spec, *registry);
@@ -193,6 +196,40 @@ SteadyOutcome steady_model(const RunOptions& options)
         outcome.ok = false;
     }
     return outcome;
+}
+
+Simulation::StartState start_state_model(const RunOptions& options)
+{
+    const ModelSpec spec = load_model(options.model, model_overrides(options));
+    PluginRegistry registry(options.blocks_dir);
+    Simulation sim(spec, registry);
+    // The blocks run in a scratch run directory linking to the property
+    // library, removed afterwards.
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "cyclesim-start-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw SimulationError("cannot create a temporary directory for the start");
+    const fs::path dir = pattern;
+    struct Remove {
+        fs::path dir;
+        ~Remove()
+        {
+            std::error_code ec;
+            fs::remove_all(dir, ec);
+        }
+    } remove{dir};
+    prepare_run_directory(dir, options.props ? *options.props : default_property_library());
+    std::vector<std::unique_ptr<ResultWriter>> none;
+    PointRecorder quiet(none, dir);
+    sfun_set_print_sink([](const char*, void*) {}, nullptr);
+    try {
+        WorkingDirectory wd(dir);
+        auto state = sim.start_state(quiet);
+        sfun_set_print_sink(nullptr, nullptr);
+        return state;
+    } catch (...) {
+        sfun_set_print_sink(nullptr, nullptr);
+        throw;
+    }
 }
 
 std::string steady_text(const json& report)

@@ -31,6 +31,11 @@ struct SteadyOutcome {
 // point is found at the start time's inputs, from the model's start).
 SteadyOutcome steady_model(const RunOptions& options);
 
+// The start the model's "start" section (or --start, --charge) gives, alone:
+// the condenser's start state and the charge it holds (`cyclesim start`).
+// Throws SimulationError on a model or start failure.
+Simulation::StartState start_state_model(const RunOptions& options);
+
 // The text `cyclesim steady` prints: the rating figures, then every logged
 // signal with its unit.
 std::string steady_text(const nlohmann::json& report);

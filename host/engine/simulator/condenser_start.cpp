@@ -285,4 +285,34 @@ void Simulation::Impl::start_blocks(RunObserver& observer)
     }
 }
 
+StartState Simulation::Impl::start_state(RunObserver& observer)
+{
+    StartState out;
+    try {
+        // The start from the charge unless the command line asked for another.
+        if (!model.start.from_given) model.start.from = StartFrom::charge;
+        start_blocks(observer);
+        if (condenser >= 0) {
+            const double t = model.solver.start_time;
+            out.condenser = blocks[condenser]->name();
+            out.charge = charge_target ? *charge_target : condenser_charge_now(t, true);
+            auto x = blocks[condenser]->cont_states();
+            out.dialog_values = {{"Condenser_L1_inicial", x[cp::state_L1]},
+                                 {"Condenser_P_inicial", x[cp::state_P]},
+                                 {"Condenser_h3_inicial", x[cp::state_h3]},
+                                 {"Condenser_L3_inicial", x[cp::state_L3]}};
+        }
+    } catch (...) {
+        for (auto& b : blocks) {
+            try {
+                b->terminate();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    for (auto& b : blocks) b->terminate();
+    return out;
+}
+
 }  // namespace cyclesim

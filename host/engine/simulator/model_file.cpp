@@ -14,6 +14,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 namespace cyclesim {
 
@@ -302,6 +303,12 @@ void parse_start(const json& doc, ModelSpec& model, const std::string& file, con
             fail("--charge", "expected a positive number of kg");
         s.charge = *overrides.charge;
         if (s.from == StartFrom::dialog || s.from == StartFrom::automatic) s.from = StartFrom::charge;
+    }
+    for (auto [value, target, name] : {std::tuple{overrides.approach, &s.approach, "--approach"},
+                                       std::tuple{overrides.subcooling, &s.subcooling, "--subcooling"}}) {
+        if (!value) continue;
+        if (!(std::isfinite(*value) && *value > 0)) fail(name, "expected a positive number of K");
+        *target = *value;
     }
     if (overrides.start_from) {
         s.from = parse_start_from(*overrides.start_from, "--start");

@@ -145,6 +145,7 @@ struct ModelOverrides {
     std::optional<nlohmann::json> settle;  // replaces the solver's "settle" section
     std::optional<std::string> start_from;  // "dialog", "charge" or "steady": replaces start.from
     std::optional<double> charge;            // kg: replaces start.charge
+    std::optional<double> approach, subcooling;  // K: replace start.approach, start.subcooling
 };
 
 // Reads and validates a model file. Throws SimulationError naming the file,

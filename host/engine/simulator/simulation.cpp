@@ -53,6 +53,7 @@ Simulation::~Simulation() = default;
 
 void Simulation::run(RunObserver& observer) { impl_->run(observer); }
 SteadyPoint Simulation::steady(RunObserver& observer) { return impl_->steady(observer); }
+Simulation::StartState Simulation::start_state(RunObserver& observer) { return impl_->start_state(observer); }
 std::vector<std::string> Simulation::start_notes() const { return impl_->start_notes; }
 const ModelSpec& Simulation::model() const { return impl_->model; }
 const RunStatistics& Simulation::statistics() const { return impl_->stats; }

@@ -27,6 +27,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,16 @@ public:
     // back unsolved with the reason; model or block failures throw
     // SimulationError as run() does.
     SteadyPoint steady(RunObserver& observer);
+    // The start alone (no run): the blocks started as the model's start
+    // section asks, then terminated. Returns the condenser's start state as
+    // its dialog names it (Condenser_L1_inicial, ..._P_, ..._h3_, ..._L3_)
+    // and the charge it holds; empty for a model without a condenser.
+    struct StartState {
+        std::string condenser;
+        std::vector<std::pair<std::string, double>> dialog_values;
+        double charge = 0.0;
+    };
+    StartState start_state(RunObserver& observer);
     // What the start did (the condenser's start state from the charge, a
     // steady start), one line each, for the run log.
     std::vector<std::string> start_notes() const;

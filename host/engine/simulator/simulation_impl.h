@@ -28,6 +28,8 @@
 
 namespace cyclesim {
 
+using StartState = Simulation::StartState;
+
 struct Simulation::Impl {
     SundialsContext sundials;  // first in, last out: solvers below use it
     ModelSpec model;
@@ -112,6 +114,7 @@ struct Simulation::Impl {
     // Start and initial conditions of every block, then the start the model
     // asks for (dialog, charge or steady).
     void start_blocks(RunObserver& observer);
+    StartState start_state(RunObserver& observer);
 
     // --- steady state (steady_solver.cpp) ---------------------------------
     SteadyPoint solve_steady(RunObserver& observer);
