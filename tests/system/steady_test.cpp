@@ -67,6 +67,8 @@ TEST(Steady, HoldsTheChargeAndBalances)
         EXPECT_NEAR(s.at("rating").at("capacity_W").get<double>(), signal(s, "Q_evap"), 1e-9 * signal(s, "Q_evap"));
         EXPECT_NEAR(s.at("rating").at("COP").get<double>(), signal(s, "COP"), 1e-9 * signal(s, "COP"));
     }
+    // The pressure-enthalpy diagram at the point (the hot one ran with --no-plot).
+    EXPECT_GT(fs::file_size(run_dir("chiller_steady") / "ph_diagram.png"), 1000u);
 }
 
 // The steady point is where the transient settles. The transient conserves

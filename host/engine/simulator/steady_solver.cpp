@@ -298,10 +298,15 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
         flag = 0;
         point.method += "; Newton's line search stopped at the noise floor of the inner solvers";
     }
-    if (point.reason.empty() && !(point.worst_scaled_derivative <= tolerance))
+    if (point.reason.empty() && !(point.worst_scaled_derivative <= tolerance)) {
         point.reason = "the derivative of " + point.worst_state + " stays at " +
                        number_text(point.worst_scaled_derivative) + " of its value per second (tolerance " +
                        number_text(tolerance) + ")";
+        for (const auto& st : point.states)
+            if (st.name == point.worst_state && st.role == "charge")
+                point.reason += ": its equation was replaced by the charge, and the condenser's mass balance "
+                                "does not close at this point (more refrigerant enters than leaves, or less)";
+    }
     if (point.reason.empty() && point.charge &&
         !(std::fabs(*point.charge - *point.charge_target) <= 1e-6 * *point.charge_target))
         point.reason = "the charge found (" + number_text(*point.charge) + " kg) is not the one pinned (" +
