@@ -127,3 +127,42 @@ TEST(SteadyStart, RunStaysAtItsStartUntilTheFirstDisturbance)
 }
 
 }  // namespace
+
+namespace {
+
+// The part-load rating: four balanced points at the standard's loads and
+// air temperatures, full load at top speed, the least-capacity point
+// degraded for cycling, and the weighted figure.
+TEST(PartLoadRating, FourBalancedPointsAndTheWeightedFigure)
+{
+    const json r = read_json(run_dir("") / "part_load_rating.json");
+    const auto& points = r.at("points");
+    ASSERT_EQ(points.size(), 4u);
+    const double full = r.at("full_load_W").get<double>();
+    const double shares[] = {1.0, 0.75, 0.5, 0.25}, air[] = {35.0, 26.7, 18.3, 12.8}, weights[] = {0.01, 0.42, 0.45, 0.12};
+    double iplv = 0.0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto& p = points[i];
+        SCOPED_TRACE(p.at("point").get<std::string>());
+        EXPECT_LT(std::fabs(p.at("energy_balance_residual").get<double>()), 1e-3);
+        EXPECT_EQ(p.at("air_C").get<double>(), air[i]);
+        EXPECT_EQ(p.at("weight").get<double>(), weights[i]);
+        const bool cycling = p.at("cycling").get<bool>();
+        if (cycling) {
+            // Below the least capacity: more delivered than wanted, CD from the load factor.
+            const double lf = shares[i] * full / p.at("capacity_W").get<double>();
+            EXPECT_LT(lf, 1.0);
+            EXPECT_NEAR(p.at("CD").get<double>(), 1.13 - 0.13 * lf, 1e-12);
+            EXPECT_NEAR(p.at("COP").get<double>(), p.at("COP_steady").get<double>() / p.at("CD").get<double>(), 1e-12);
+        } else {
+            EXPECT_NEAR(p.at("capacity_W").get<double>(), shares[i] * full, 1e-3 * shares[i] * full);
+            EXPECT_NEAR(p.at("water_out_C").get<double>(), 6.7, 0.01);
+            EXPECT_EQ(p.at("COP").get<double>(), p.at("COP_steady").get<double>());
+        }
+        iplv += weights[i] * p.at("COP").get<double>();
+    }
+    EXPECT_NEAR(points[0].at("speed").get<double>(), 100.0, 1e-3);  // full load: the top speed
+    EXPECT_NEAR(r.at("IPLV_COP").get<double>(), iplv, 1e-12);
+}
+
+}  // namespace
