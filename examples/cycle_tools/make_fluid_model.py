@@ -10,9 +10,18 @@ charge and its start state; controls, scenario, logging and plots are kept.
 
 The charge follows the same rule for every fluid: what the condenser holds
 condensing at 61 degC (15 K above the hottest ambient of the envelope, 46
-degC), 2 K subcooled, with 7 % of its tube subcooled, so that the unit still
-holds liquid when it starts at the hottest ambient. The start state is the one
-for the model's own ambient (30 degC) with that charge (start_state.py).
+degC), 2 K subcooled, with 13 % of its tube subcooled: the R134a unit,
+started at its minimum speed, then runs its design point with about 10 K of
+subcooling, as units are charged in the field (to a subcooling). The start
+state is the one for the model's own ambient (30 degC) with that charge,
+condensing 10 K above the air (start_state.py).
+
+The opening feed-forward's table (`flow_factor`, against the pressure
+difference across the valve) is stretched by the ratio of the fluid's design
+pressure difference (45 / 2 degC) to R134a's. The protections follow one rule
+too: the high-pressure cut-out at the
+saturation pressure of 80 degC (8 K below the critical temperature where
+that is lower: R410A, R32), the low-pressure cut-out at that of -5 degC.
 
 Some refrigerants of the property library cannot be sized this way; the
 script says which and why, and writes nothing:
@@ -43,8 +52,12 @@ from cycle_tools import CondenserCharge, Evaluator, Props
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 HOT_START = 273.15 + 61.0
-HOT_SUBCOOLING, HOT_L3 = 2.0, 0.07
-APPROACH, SUBCOOLING = 15.0, 2.0
+HOT_SUBCOOLING, HOT_L3 = 2.0, 0.13
+HIGH_PRESSURE_CUTOUT_T, CRITICAL_MARGIN = 273.15 + 80.0, 8.0
+LOW_PRESSURE_CUTOUT_T = 273.15 - 5.0
+DESIGN_CONDENSING, DESIGN_EVAPORATING = 273.15 + 45.0, 273.15 + 2.0
+APPROACH = 15.0  # the hot start the charge is computed at
+START_APPROACH, START_SUBCOOLING = 10.0, 5.0  # the model's own start state (start_state.py's defaults)
 
 
 HOT_AMBIENT = HOT_START - APPROACH
@@ -118,7 +131,9 @@ def fluid_model(template, build, fluid):
     cond[0], cond[1], cond[4] = s["condenser"]["params"], fluid, s["condenser"]["sim"]
 
     guesses = model["loop_guesses"]
-    guesses["valve.0.0"] = d["m"]
+    # The compressor starts at its minimum speed: the flow guess scales with
+    # the speed from the design point's (50 1/s).
+    guesses["valve.0.0"] = d["m"] * blocks["speed_ramp"]["initial"] / 50.0
     guesses["compressor.0.1"] = s["compressor"]["hdesc"]
     guesses["evaporator.0.9"] = d["h1"]
     ev = Evaluator(build)
@@ -129,14 +144,28 @@ def fluid_model(template, build, fluid):
 
     condenser = condenser_at(s["compressor"]["hdesc"])
     charge = unit_charge(condenser_at, props, ev, s, fluid)
-    start = condenser.start_state(air[0] + APPROACH, SUBCOOLING, charge)
+    start = condenser.start_state(air[0] + START_APPROACH, START_SUBCOOLING, charge)
     cond[3].update({"Condenser_L1_inicial": start["L1"], "Condenser_P_inicial": start["P"],
                     "Condenser_h3_inicial": start["h3"], "Condenser_L3_inicial": start["L3"]})
 
+    # The opening feed-forward's table is for R134a's pressure differences;
+    # another fluid works at other ones (R410A at about 2.5 times), so its
+    # table is stretched by the ratio of the design differences.
+    def design_difference(f):
+        return props("P", "T", DESIGN_CONDENSING, "Q", 0, f) - props("P", "T", DESIGN_EVAPORATING, "Q", 1, f)
+    stretch = design_difference(fluid) / design_difference("R134a")
+    blocks["flow_factor"]["x"] = [round(x * stretch) for x in blocks["flow_factor"]["x"]]
+
+    blocks["pressure_sensors"]["initial"] = [round(start["P"]), round(d["Pe"])]
+
+    t_high = min(HIGH_PRESSURE_CUTOUT_T, props("Tcrit", "", 0, "", 0, fluid) - CRITICAL_MARGIN)
+    blocks["hp_cutout"]["limit"] = round(props("P", "T", t_high, "Q", 0, fluid))
+    blocks["lp_cutout"]["limit"] = round(props("P", "T", LOW_PRESSURE_CUTOUT_T, "Q", 1, fluid))
+
     model["name"] = f"controlled_chiller_{fluid}"
     model["comment"] = (f"The controlled chiller of controlled_chiller.json sized for {fluid} "
-                        f"(make_fluid_model.py): charge {charge:.4f} kg, start 15 K above the air, "
-                        f"2 K subcooled. Controls, scenario, logging and plots as there.")
+                        f"(make_fluid_model.py): charge {charge:.4f} kg, start 10 K above the air, "
+                        f"5 K subcooled. Controls, scenario, logging and plots as there.")
     model["plots"]["ph"]["fluid"] = fluid
     return model, charge
 

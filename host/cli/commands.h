@@ -8,6 +8,10 @@
 
 namespace cyclesim::cli {
 
+// Exit status of `cyclesim run` when a protection (a trip block) ended the
+// run: 0 completed, 1 failed, 3 tripped.
+inline constexpr int kExitTripped = 3;
+
 struct GlobalOptions {
     std::string blocks_dir;    // empty: default folder
     std::string command_line;  // as typed, for the run's summary

@@ -24,6 +24,7 @@ struct RunCliOptions {
     std::string format = "both";
     std::string start;
     double charge = 0.0;
+    double approach = 0.0, subcooling = 0.0;
 };
 
 std::filesystem::path blocks_folder(const GlobalOptions& globals)
@@ -58,6 +59,12 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
     auto* charge = cmd->add_option("--charge", options->charge,
                                    "refrigerant charge in kg: the condenser starts holding it (implies --start charge "
                                    "unless --start says steady)");
+    auto* approach = cmd->add_option("--approach", options->approach,
+                                     "start from the charge: condensing this many K above the entering air (default: "
+                                     "the model's start.approach, else 15)");
+    auto* subcooling = cmd->add_option("--subcooling", options->subcooling,
+                                       "start from the charge: the liquid this many K below condensing (default: the "
+                                       "model's start.subcooling, else 2)");
     cmd->add_flag("--no-plot", options->no_plot, "do not draw the plots at the end of the run");
     cmd->add_flag("--strict", options->strict,
                   "stop the run when a block breaks a rule of the S-function interface (a continuous state changed "
@@ -69,8 +76,10 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
     cmd->footer("Example:\n  cyclesim run examples/chiller/chiller.json --stop-time 600 --set speed.before=55 "
                 "-o out/fast\n  (results in out/fast: results.csv, results.mat, summary.json, run.log, plots)");
 
-    cmd->callback([options, stop, charge, &globals, &exit_code]() {
+    cmd->callback([options, stop, charge, approach, subcooling, &globals, &exit_code]() {
         RunOptions run;
+        if (approach->count() > 0) run.approach = options->approach;
+        if (subcooling->count() > 0) run.subcooling = options->subcooling;
         if (!options->start.empty()) run.start_from = options->start;
         if (charge->count() > 0) run.charge = options->charge;
         run.write_csv = options->format != "mat";
@@ -107,10 +116,12 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
                       << std::endl;
             exit_code = 0;
         } else {
-            std::cerr << "cyclesim run: " << outcome.message << std::endl;
+            std::cerr << "cyclesim run: " << (outcome.trip ? "tripped: " : "") << outcome.message << std::endl;
             if (!outcome.run_dir.empty())
                 std::cerr << "cyclesim run: results so far in " << outcome.run_dir.string() << std::endl;
-            exit_code = 1;
+            // A unit that a protection stopped is not a failed simulation:
+            // scripts tell the two apart by the exit status.
+            exit_code = outcome.trip ? kExitTripped : 1;
         }
     });
 }

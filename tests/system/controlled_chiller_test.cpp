@@ -19,6 +19,7 @@ using namespace systemtest;
 
 constexpr double kSuperheatSetpoint = 5.0;  // K
 constexpr double kWaterSetpoint = 280.15;   // K
+constexpr double kEvaporatingLimit = 271.15;  // K, the low-temperature override's
 constexpr double kSpeedMin = 20, kSpeedMax = 100, kOpeningMin = 0.1, kOpeningMax = 1.0;
 
 // Condenser heat (air side) = evaporator heat (water side) + the compressor's
@@ -35,7 +36,8 @@ double balance_residual(const Results& r, double t)
 // s; the superheat at its setpoint unless the valve sits on a limit; the
 // leaving water at its setpoint unless the speed sits on a limit, and then on
 // the side the limit explains (too warm at full speed: capacity short).
-void expect_settled_at_setpoints(const Results& r, double t, const std::string& where)
+void expect_settled_at_setpoints(const Results& r, double t, const std::string& where,
+                                 double water_setpoint = kWaterSetpoint)
 {
     for (const char* name : {"p_evap", "p_cond", "m_refr", "speed", "opening"})
         EXPECT_LT(r.relative_drift(name, t - 30, t), 5e-4) << name << ", " << where;
@@ -48,12 +50,18 @@ void expect_settled_at_setpoints(const Results& r, double t, const std::string& 
     if (opening > kOpeningMin + 1e-6 && opening < kOpeningMax - 1e-6) {
         EXPECT_NEAR(sh, kSuperheatSetpoint, 0.05) << where;
     }
-    if (speed > kSpeedMin + 1e-6 && speed < kSpeedMax - 1e-6) {
-        EXPECT_NEAR(tw, kWaterSetpoint, 0.05) << where;
+    // The low-temperature override in command (speed_loop 1): the
+    // evaporating temperature at its limit, the water short of its setpoint.
+    const bool override = r.value("speed_loop", t) == 1.0;
+    if (override) {
+        EXPECT_NEAR(r.value("T_evap", t), kEvaporatingLimit, 0.05) << where;
+        EXPECT_GT(tw, water_setpoint) << "speed limited, yet the water is at or below its setpoint: " << where;
+    } else if (speed > kSpeedMin + 1e-6 && speed < kSpeedMax - 1e-6) {
+        EXPECT_NEAR(tw, water_setpoint, 0.05) << where;
     } else if (speed >= kSpeedMax - 1e-6) {
-        EXPECT_GT(tw, kWaterSetpoint) << "full speed, yet the water is at or below its setpoint: " << where;
+        EXPECT_GT(tw, water_setpoint) << "full speed, yet the water is at or below its setpoint: " << where;
     } else {
-        EXPECT_LT(tw, kWaterSetpoint) << "least speed, yet the water is above its setpoint: " << where;
+        EXPECT_LT(tw, water_setpoint) << "least speed, yet the water is above its setpoint: " << where;
     }
     EXPECT_LT(std::fabs(balance_residual(r, t)), 1e-3) << "energy balance, " << where;
 }
@@ -207,7 +215,11 @@ TEST(ControlledChillerEnvelope, EveryCornerSettlesAndNamesEverySaturatedActuator
         EXPECT_EQ(named("speed at 20 1/s"), speed <= kSpeedMin + 1e-3) << where << ": " << limits;
         EXPECT_EQ(named("valve fully open"), opening >= kOpeningMax - 1e-5) << where << ": " << limits;
         EXPECT_EQ(named("valve at 0.1"), opening <= kOpeningMin + 1e-5) << where << ": " << limits;
-        if (speed > kSpeedMin + 1e-3 && speed < kSpeedMax - 1e-3) {
+        const bool override = std::stod(row["speed_loop"]) == 1.0;
+        EXPECT_EQ(named("speed held by the evaporating-temperature limit"), override) << where << ": " << limits;
+        if (override) {
+            EXPECT_GT(tw, kWaterSetpoint) << where;
+        } else if (speed > kSpeedMin + 1e-3 && speed < kSpeedMax - 1e-3) {
             EXPECT_NEAR(tw, kWaterSetpoint, 0.05) << where;
         } else if (speed >= kSpeedMax - 1e-3) {
             EXPECT_GT(tw, kWaterSetpoint) << where;
@@ -224,6 +236,86 @@ TEST(ControlledChillerEnvelope, EveryCornerSettlesAndNamesEverySaturatedActuator
         EXPECT_EQ(summary.at("settled"), true) << where;
     }
     EXPECT_EQ(points, 4) << "the reduced envelope holds the four corners";
+}
+
+// --- ride-through at the design point ---------------------------------------
+
+json summary_of(const std::string& run) { return read_json(run_dir(run) / "summary.json"); }
+
+// Leaving-water setpoint steps at 300 s: no stop, and the unit settles at
+// the new setpoint (or, stepped down by 3 K, with the low-temperature
+// override holding the evaporating temperature at its limit), the suction
+// superheated throughout.
+TEST(ControlledChillerRideThrough, SettlesAtEachNewSetpointAfterStepsUpAndDown)
+{
+    for (const char* step : {"0.5", "1", "3"})
+        for (const char* sign : {"up", "down"}) {
+            const std::string run = std::string("controlled_chiller_setpoint_") + sign + "_" + step;
+            const json summary = summary_of(run);
+            ASSERT_EQ(summary.at("status"), "completed") << run << ": " << summary.value("message", "");
+            const Results r(run_dir(run) / "results.csv");
+            const double t = summary.at("final_time").get<double>();
+            const double setpoint = kWaterSetpoint + (sign == std::string("up") ? 1 : -1) * std::stod(step);
+            EXPECT_GE(t, 600.0) << run;
+            expect_settled_at_setpoints(r, t, run, setpoint);
+            expect_dry_suction_throughout(r, run);
+        }
+}
+
+// Fast unloading: the water inlet drops 4 K in 2 s, or the unit starts
+// against 8 degC water. Both complete and end at the least speed with the
+// water below its setpoint, or at the setpoint.
+TEST(ControlledChillerRideThrough, FastUnloadingAndAStartAtEightDegreesComplete)
+{
+    for (const char* run : {"controlled_chiller_inlet_drop", "controlled_chiller_start_8C"}) {
+        const json summary = summary_of(run);
+        ASSERT_EQ(summary.at("status"), "completed") << run << ": " << summary.value("message", "");
+        const Results r(run_dir(run) / "results.csv");
+        expect_settled_at_setpoints(r, summary.at("final_time").get<double>(), run);
+        for (std::size_t i = 0; i < r.rows(); ++i)
+            ASSERT_GT(r.at(i, r.column("superheat")), 0.0) << run << " at t = " << r.time(i);
+    }
+}
+
+// Below the unit's least capacity (water entering at 7.5 degC for a 7 degC
+// setpoint) it starts at its minimum speed and stays there, the water below
+// its setpoint and above the freeze protection, nothing tripped.
+TEST(ControlledChillerRideThrough, LightLoadRunsAtTheLeastSpeedBelowTheSetpoint)
+{
+    const json summary = summary_of("controlled_chiller_light_load");
+    ASSERT_EQ(summary.at("status"), "completed") << summary.value("message", "");
+    const Results r(run_dir("controlled_chiller_light_load") / "results.csv");
+    EXPECT_EQ(r.value("speed", 0.0), kSpeedMin) << "the compressor starts at its minimum speed";
+    const double t = summary.at("final_time").get<double>();
+    EXPECT_EQ(r.value("speed", t), kSpeedMin);
+    EXPECT_LT(r.value("T_water_out", t), kWaterSetpoint);
+    EXPECT_GT(r.value("T_water_out", t), 276.15) << "above the freeze protection";
+    expect_settled_at_setpoints(r, t, "light load");
+    expect_dry_suction_throughout(r, "light load");
+}
+
+// A condenser fan running down to 0.05 kg/s: the condensing pressure rises
+// until the high-pressure cut-out trips the unit, which the run reports as
+// tripped, with the alarm, the signal, its value and the limit, the results
+// up to the trip kept.
+TEST(ControlledChillerRideThrough, AFailingFanTripsTheHighPressureCutOut)
+{
+    const json summary = summary_of("controlled_chiller_fan_failure");
+    ASSERT_EQ(summary.at("status"), "tripped") << summary.value("message", "");
+    EXPECT_EQ(summary.at("alarm"), "high pressure cut-out");
+    const json& trip = summary.at("trip");
+    const json model = read_json(model_file("controlled_chiller"));
+    const double limit = block(model, "hp_cutout").at("limit").get<double>();
+    EXPECT_EQ(trip.at("limit").get<double>(), limit);
+    EXPECT_GE(trip.at("value").get<double>(), limit);
+    EXPECT_NE(trip.at("signal").get<std::string>().find("p_cond"), std::string::npos);
+    EXPECT_GT(trip.at("since").get<double>(), 300.0) << "only once the fan has slowed";
+    EXPECT_GE(trip.at("time").get<double>() - trip.at("since").get<double>(), 1.0) << "the switch's delay";
+    const Results r(run_dir("controlled_chiller_fan_failure") / "results.csv");
+    EXPECT_GT(r.rows(), 100u);
+    EXPECT_LE(r.time(r.rows() - 1), trip.at("time").get<double>());
+    // Up to the fan's failure the unit ran normally, below the cut-out.
+    EXPECT_LT(r.value("p_cond", 299.0), 0.6 * limit);
 }
 
 // The same unit sized for other refrigerants settles after its start-up.

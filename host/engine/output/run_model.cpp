@@ -240,6 +240,9 @@ RunOutcome run_model(const RunOptions& options)
             WorkingDirectory wd(dir);
             sim->run(recorder);
             outcome.ok = true;
+        } catch (const TripError& e) {
+            outcome.message = e.what();
+            outcome.trip = e.trip();
         } catch (const std::exception& e) {
             outcome.message = e.what();
         }
@@ -259,10 +262,24 @@ RunOutcome run_model(const RunOptions& options)
                       st.nonlinear_convergence_failures, st.jacobian_evaluations, st.restarts, st.loop_solves,
                       st.loop_iterations, st.loop_residual_evaluations, wall);
         log.line(line);
-        log.line(outcome.ok ? "completed at t = " + number_text(outcome.final_time) : "error: " + outcome.message);
+        log.line(outcome.ok     ? "completed at t = " + number_text(outcome.final_time)
+                 : outcome.trip ? "tripped: " + outcome.message
+                                : "error: " + outcome.message);
 
-        summary["status"] = outcome.ok ? "completed" : "failed";
+        summary["status"] = outcome.ok ? "completed" : outcome.trip ? "tripped" : "failed";
         if (!outcome.ok) summary["message"] = escape_invalid_utf8(outcome.message);
+        if (outcome.trip) {
+            const TripError::Trip& trip = *outcome.trip;
+            summary["alarm"] = escape_invalid_utf8(trip.alarm);
+            summary["trip"] = {{"alarm", escape_invalid_utf8(trip.alarm)},
+                               {"block", escape_invalid_utf8(trip.block)},
+                               {"signal", escape_invalid_utf8(trip.signal)},
+                               {"value", trip.value},
+                               {"limit", trip.limit},
+                               {"direction", trip.direction},
+                               {"since", trip.since},
+                               {"time", trip.time}};
+        }
         summary["final_time"] = outcome.final_time;
         outcome.settled_at = recorder.settled_at();
         if (sv.settle) {

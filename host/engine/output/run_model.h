@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "errors.h"
 #include "model_file.h"
 #include "simulation.h"
 
@@ -40,6 +41,7 @@ struct RunOutcome {
     RunStatistics stats;
     double final_time = 0.0;
     std::optional<double> settled_at;    // the run ended settled at this time
+    std::optional<TripError::Trip> trip; // a protection ended the run (ok is false, message the alarm)
 };
 
 // Never throws for a model or run failure: the outcome carries the message.

@@ -377,8 +377,13 @@ const std::vector<BuiltinBlockType>& builtin_block_types()
         {"lookup", {"x", "y", "beyond", "width"},
          [](const BlockSpec& b, const Path&) { return make_lookup_block(b); }},
         {"pid",
-         {"kp", "ti", "td", "filter_time", "direction", "bias", "initial", "lower", "upper", "tracking_time"},
+         {"kp", "ti", "td", "filter_time", "direction", "bias", "initial", "lower", "upper", "tracking_time",
+          "setpoint_weight", "derivative_weight", "feedforward", "tracking"},
          [](const BlockSpec& b, const Path&) { return make_pid_block(b); }},
+        {"min", {"inputs", "width"}, [](const BlockSpec& b, const Path&) { return make_min_block(b); }},
+        {"max", {"inputs", "width"}, [](const BlockSpec& b, const Path&) { return make_max_block(b); }},
+        {"trip", {"limit", "direction", "delay", "after", "alarm"},
+         [](const BlockSpec& b, const Path&) { return make_trip_block(b); }},
     };
     return types;
 }

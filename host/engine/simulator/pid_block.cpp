@@ -1,9 +1,13 @@
-// PID controller in the standard (ideal) form, with output limits, a
-// filtered derivative on the measurement, anti-windup by back-calculation
-// and a bumpless start.
+// PID controller in the standard (ideal) form, with setpoint weighting,
+// output limits, a filtered derivative, a feed-forward input, anti-windup by
+// back-calculation (optionally tracking an external signal) and a bumpless
+// start.
 //
-// Inputs: port 0 the setpoint r, port 1 the measurement y. Outputs: port 0
-// the controller output u; port 1 [error, P, I, D] for logging.
+// Inputs: port 0 the setpoint r, port 1 the measurement y; with
+// "feedforward": true port 2 a feed-forward value w; with "tracking": true
+// the next port the value the actuator really receives, a (after a rate
+// limiter or a min/max selector). Outputs: port 0 the controller output u;
+// port 1 [error, P, I, D] for logging.
 //
 //   e = r - y                 reverse acting (default): u rises when y falls
 //                             below r (a heater, a pump raising a pressure);
@@ -11,14 +15,25 @@
 //                             valve that opens on rising superheat, a
 //                             compressor that speeds up on rising water
 //                             temperature);
-//   P = kp e
-//   dI/dt = kp e / ti + (u - v) / tracking_time          (no I when ti is absent)
+//   P = kp ep,   ep = b r - y (reverse) or y - b r (direct), b = setpoint_weight
+//   dI/dt = kp e / ti + (a - v) / tracking_time          (no I when ti is absent;
+//                             a = u without a tracking input)
 //   D = kp td (m - f) / filter_time,  df/dt = (m - f) / filter_time
-//         where m = -y (reverse) or +y (direct): the derivative acts on the
-//         measurement alone, so a setpoint step gives no derivative kick;
+//         where m = c r - y (reverse) or y - c r (direct), c = derivative_weight;
 //         as filter_time -> 0, D -> kp td dm/dt
-//   v = bias + P + I + D      (the unlimited output)
+//   v = bias + P + I + D + w  (the unlimited output)
 //   u = min(max(v, lower), upper)
+//
+// Setpoint weighting (the ISA form): with b = 1 (default) the proportional
+// term acts on the error; with b < 1 a setpoint step moves the output by
+// only kp b times the step at once (b = 0: no kick at all) and the integral
+// brings the measurement to the new setpoint all the same, since it always
+// acts on the full error. The derivative acts on the measurement alone by
+// default (c = 0), so a setpoint step gives no derivative kick.
+//
+// Feed-forward: w is added before the limits, so that the output follows a
+// known disturbance or demand (a valve opening that follows the compressor's
+// capacity) and the integral only corrects what the feed-forward misses.
 //
 // Anti-windup: while the output is held at a limit, the back-calculation
 // term (u - v) / tracking_time pulls the integral back until v exceeds the
@@ -26,12 +41,18 @@
 // up during a long saturation. With the default tracking_time = ti (PI) or
 // sqrt(ti td) (PID) the excess of v over the limit is about the P term: when
 // the error changes sign, the P term changes sign with it and the output
-// leaves the limit at once, with no wind-down delay.
+// leaves the limit at once, with no wind-down delay. With a tracking input
+// the same term pulls v towards what the actuator really receives, so a
+// controller that a selector has overridden, or that a rate limiter holds
+// back, stays ready to take over from where the actuator is. The tracking
+// input acts on the integral only (no direct feedthrough): it closes no
+// algebraic loop.
 //
-// Bumpless start: at the start time the output is `initial` (default
-// `bias`): the integral part starts from the value that makes it so and the
-// derivative filter from the measurement. A controller without integral
-// action holds that difference as a constant offset instead.
+// Bumpless start: at the start time the output is `initial` (default:
+// `bias` plus the feed-forward at that time): the integral part starts from
+// the value that makes it so and the derivative filter from the
+// measurement. A controller without integral action holds that difference
+// as a constant offset instead.
 #include "builtin_block_base.h"
 #include "control_blocks.h"
 
@@ -60,22 +81,46 @@ public:
         else if (s.has("tracking_time"))
             s.fail("tracking_time", "only used with integral action (ti)");
         sign_ = s.choice("direction", {"reverse", "direct"}) == "direct" ? 1.0 : -1.0;
+        setpoint_weight_ = s.scalar("setpoint_weight", 1.0);
+        if (setpoint_weight_ < 0.0 || setpoint_weight_ > 1.0)
+            s.fail("setpoint_weight", "must lie in 0..1 (is " + Settings::number_text(setpoint_weight_) + ")");
+        derivative_weight_ = s.scalar("derivative_weight", 0.0);
+        if (derivative_weight_ < 0.0 || derivative_weight_ > 1.0)
+            s.fail("derivative_weight", "must lie in 0..1 (is " + Settings::number_text(derivative_weight_) + ")");
+        if (td_ == 0.0 && s.has("derivative_weight")) s.fail("derivative_weight", "only used with a derivative time td > 0");
+        const bool feedforward = s.flag("feedforward", false);
+        const bool tracking = s.flag("tracking", false);
+        if (tracking && !ti_) s.fail("tracking", "only used with integral action (ti)");
         bias_ = s.scalar("bias", 0.0);
         lower_ = s.has("lower") ? s.scalar("lower") : -INFINITY;
         upper_ = s.has("upper") ? s.scalar("upper") : INFINITY;
         s.check_limits({lower_}, {upper_});
-        initial_ = s.scalar("initial", bias_);
-        if (initial_ < lower_ || initial_ > upper_)
-            s.fail("initial", "lies outside lower..upper (" + Settings::number_text(initial_) + ")");
+        // Without a feed-forward the start output is known now and checked
+        // against the limits; with one it depends on the feed-forward's
+        // value at the start.
+        if (s.has("initial"))
+            initial_ = s.scalar("initial");
+        else if (!feedforward)
+            initial_ = bias_;
+        if (initial_ && (*initial_ < lower_ || *initial_ > upper_))
+            s.fail("initial", "lies outside lower..upper (" + Settings::number_text(*initial_) + ")");
 
         add_input(1);  // setpoint
         add_input(1);  // measurement
+        if (feedforward) feedforward_port_ = num_inputs(), add_input(1);
+        if (tracking) tracking_port_ = num_inputs(), add_input(1);
         add_output(1);
         add_output(4);
         feedthrough_ = true;
         if (ti_) integral_index_ = static_cast<int>(x_.size()), x_.push_back(0.0);
         if (td_ > 0.0) filter_index_ = static_cast<int>(x_.size()), x_.push_back(0.0);
         dx_.assign(x_.size(), 0.0);
+    }
+
+    // The tracked actuator value only steers the integral's derivative.
+    bool direct_feedthrough(int port) const override
+    {
+        return port >= 0 && port < num_inputs() && port != tracking_port_;
     }
 
     std::span<double> cont_states() override { return x_; }
@@ -94,8 +139,9 @@ public:
             // First major step: start the filter at the measurement (no
             // derivative action) and the integral part (or the offset) where
             // the output is `initial`.
-            if (filter_index_ >= 0) x_[filter_index_] = sign_ * in(1, 0);
-            const double rest = initial_ - bias_ - kp_ * error();
+            if (filter_index_ >= 0) x_[filter_index_] = derivative_input();
+            const double start = initial_ ? *initial_ : bias_ + feedforward();
+            const double rest = start - bias_ - kp_ * proportional_error() - feedforward();
             if (integral_index_ >= 0)
                 x_[integral_index_] = rest;
             else
@@ -115,8 +161,8 @@ public:
     {
         const Terms k = terms();
         if (integral_index_ >= 0)
-            dx_[integral_index_] = kp_ * k.error / *ti_ + (k.output - k.unlimited) / tracking_time_;
-        if (filter_index_ >= 0) dx_[filter_index_] = (sign_ * in(1, 0) - x_[filter_index_]) / filter_time_;
+            dx_[integral_index_] = kp_ * k.error / *ti_ + (actuator(k) - k.unlimited) / tracking_time_;
+        if (filter_index_ >= 0) dx_[filter_index_] = (derivative_input() - x_[filter_index_]) / filter_time_;
     }
 
 private:
@@ -125,15 +171,20 @@ private:
     };
 
     double error() const { return sign_ * (in(1, 0) - in(0, 0)); }
+    double proportional_error() const { return sign_ * (in(1, 0) - setpoint_weight_ * in(0, 0)); }
+    double derivative_input() const { return sign_ * (in(1, 0) - derivative_weight_ * in(0, 0)); }
+    double feedforward() const { return feedforward_port_ >= 0 ? in(feedforward_port_, 0) : 0.0; }
+    // What the actuator receives: the tracked signal, or the output itself.
+    double actuator(const Terms& k) const { return tracking_port_ >= 0 ? in(tracking_port_, 0) : k.output; }
 
     Terms terms() const
     {
         Terms k{};
         k.error = error();
-        k.p = kp_ * k.error;
+        k.p = kp_ * proportional_error();
         k.i = integral_index_ >= 0 ? x_[integral_index_] : offset_;
-        k.d = filter_index_ >= 0 ? kp_ * td_ * (sign_ * in(1, 0) - x_[filter_index_]) / filter_time_ : 0.0;
-        k.unlimited = bias_ + k.p + k.i + k.d;
+        k.d = filter_index_ >= 0 ? kp_ * td_ * (derivative_input() - x_[filter_index_]) / filter_time_ : 0.0;
+        k.unlimited = bias_ + k.p + k.i + k.d + feedforward();
         k.output = std::clamp(k.unlimited, lower_, upper_);
         return k;
     }
@@ -142,7 +193,10 @@ private:
     std::optional<double> ti_;
     double td_ = 0.0, filter_time_ = 0.0, tracking_time_ = 0.0;
     double sign_ = -1.0;  // -1 reverse acting, +1 direct acting
-    double bias_ = 0.0, lower_ = -INFINITY, upper_ = INFINITY, initial_ = 0.0;
+    double setpoint_weight_ = 1.0, derivative_weight_ = 0.0;
+    double bias_ = 0.0, lower_ = -INFINITY, upper_ = INFINITY;
+    std::optional<double> initial_;  // absent: bias plus the feed-forward at the start
+    int feedforward_port_ = -1, tracking_port_ = -1;
 
     std::vector<double> x_, dx_;  // [integral part] [derivative filter], as configured
     int integral_index_ = -1, filter_index_ = -1;

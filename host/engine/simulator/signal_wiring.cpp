@@ -140,6 +140,20 @@ void Simulation::Impl::resolve_signals()
         logged.push_back(&blocks[r.block]->output(r.port)[r.element]);
     }
     for (const auto& g : model.loop_guesses) guesses.emplace_back(resolve(g.signal, g.where), g.value);
+
+    // Each input told what feeds it, by its logged name where it has one.
+    for (std::size_t b = 0; b < blocks.size(); ++b)
+        for (int p = 0; p < blocks[b]->num_inputs(); ++p)
+            for (int e = 0; e < blocks[b]->input_width(p); ++e) {
+                const ElementRef& s = sources[b][p][e];
+                std::string text = element_text(*blocks[s.block], PortSide::output, s.port, s.element);
+                for (std::size_t i = 0; i < model.log.size(); ++i)
+                    if (logged[i] == &blocks[s.block]->output(s.port)[s.element]) {
+                        text = model.log[i].name + " (" + text + ")";
+                        break;
+                    }
+                blocks[b]->name_input(p, e, text);
+            }
 }
 
 }  // namespace cyclesim

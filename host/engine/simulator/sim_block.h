@@ -56,6 +56,9 @@ public:
     // Times at which the block's outputs jump or bend (source discontinuities):
     // the integrator stops there and restarts.
     virtual std::vector<double> breakpoints() const { return {}; }
+    // How messages should name the signal wired to an input element (its
+    // logged name where it has one); told once the wiring is done.
+    virtual void name_input(int /*port*/, int /*element*/, const std::string& /*signal*/) {}
 
 private:
     std::string name_;

@@ -24,6 +24,10 @@ void Simulation::Impl::run(RunObserver& observer)
     try {
         start_blocks(observer);
         integrate(observer);
+    } catch (const TripError&) {
+        // A protection acted: the plant is sound, nothing to explain.
+        terminate_all();
+        throw;
     } catch (const std::exception& e) {
         std::string msg = e.what();
         std::string extra;
@@ -32,16 +36,26 @@ void Simulation::Impl::run(RunObserver& observer)
         } catch (...) {
         }
         if (!extra.empty()) msg += "; " + extra;
-        for (auto& b : blocks) {
-            try {
-                b->terminate();
-            } catch (...) {
-                // The first failure is the one reported.
-            }
+        try {
+            const std::string origin = failure_origin(msg);
+            if (!origin.empty()) msg += "; " + origin;
+        } catch (...) {
         }
+        terminate_all();
         throw SimulationError(msg);
     }
     for (auto& b : blocks) b->terminate();
+}
+
+void Simulation::Impl::terminate_all() noexcept
+{
+    for (auto& b : blocks) {
+        try {
+            b->terminate();
+        } catch (...) {
+            // The first failure is the one reported.
+        }
+    }
 }
 
 Simulation::Simulation(ModelSpec model, PluginRegistry& registry)

@@ -7,6 +7,7 @@
 //   cvode_driver.cpp     the integrator: CVODE's setup, stops and restarts;
 //   condenser_start.cpp  the condenser's start state from the unit's charge;
 //   steady_solver.cpp    the settled operating point (Newton on the states);
+//   failure_origin.cpp   the logged state upstream of a failing block;
 //   simulation.cpp       construction, run() and the public accessors.
 #pragma once
 
@@ -124,6 +125,13 @@ struct Simulation::Impl {
 
     void run(RunObserver& observer);
     SteadyPoint steady(RunObserver& observer);
+    void terminate_all() noexcept;  // every block, after a failure
+
+    // --- where a failure began (failure_origin.cpp) -------------------------
+    // The logged state upstream of the block a failure message names, or
+    // nothing when it names none.
+    std::string failure_origin(const std::string& message) const;
+    int block_index_or_none(const std::string& name) const;
 };
 
 }  // namespace cyclesim

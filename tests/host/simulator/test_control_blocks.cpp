@@ -1,7 +1,8 @@
 // The control blocks against analytic solutions, run through the simulator:
 // integrator (ramp, limits, reset), first-order lag (exact exponential), PID
 // (closed-loop step response of a PI on a first-order plant, bumpless start,
-// anti-windup recovery, filtered derivative), rate limiter slopes, lookup
+// anti-windup recovery, filtered derivative, setpoint weighting, feed-forward,
+// tracking), min/max selection, rate limiter slopes, lookup
 // interpolation and ends, direct feedthrough (which loops are algebraic),
 // and the settings each block refuses.
 #include <gtest/gtest.h>
@@ -273,6 +274,127 @@ TEST(Pid, FilteredDerivativeActsOnTheMeasurementOnly)
     }
 }
 
+TEST(Pid, SetpointWeightsShapeTheKickOfASetpointStep)
+{
+    // Open loop, measurement 0, setpoint step 0 -> 1 at t = 2, reverse acting.
+    // PI kp = 2, ti = 4, setpoint weight b: u = kp b + kp (t - 2) / ti after
+    // the step (the integral acts on the full error whatever b is).
+    // PD kp = 2, td = 3, filter 0.5, derivative weight 1: the derivative
+    // sees the step too, D = kp td / filter exp(-(t - 2) / filter).
+    auto model = [](double b) {
+        return json{{"blocks",
+                     {{{"name", "r"}, {"type", "step"}, {"time", 2.0}, {"before", 0.0}, {"after", 1.0}},
+                      {{"name", "y"}, {"type", "constant"}, {"value", 0.0}},
+                      {{"name", "pi"}, {"type", "pid"}, {"kp", 2.0}, {"ti", 4.0}, {"setpoint_weight", b}},
+                      {{"name", "pd"},
+                       {"type", "pid"},
+                       {"kp", 2.0},
+                       {"td", 3.0},
+                       {"filter_time", 0.5},
+                       {"derivative_weight", 1.0}}}},
+                    {"connections",
+                     {{{"from", "r.0"}, {"to", "pi.0"}}, {{"from", "y.0"}, {"to", "pi.1"}},
+                      {{"from", "r.0"}, {"to", "pd.0"}}, {{"from", "y.0"}, {"to", "pd.1"}}}},
+                    {"log", {"pi.0.0", "pd.0.0"}},
+                    {"solver", solver(6.0, 0.25)}};
+    };
+    for (double b : {0.0, 0.5, 1.0}) {
+        auto o = simulate(model(b));
+        for (std::size_t k = 0; k < o.trace.t.size(); ++k) {
+            const double t = o.trace.t[k];
+            const double pi = t < 2.0 ? 0.0 : 2.0 * b + 2.0 * (t - 2.0) / 4.0;
+            const double pd = t < 2.0 ? 0.0 : 2.0 + 2.0 * 3.0 / 0.5 * std::exp(-(t - 2.0) / 0.5);
+            EXPECT_NEAR(o.trace.rows[k][0], pi, 1e-6) << "b = " << b << " t = " << t;
+            EXPECT_NEAR(o.trace.rows[k][1], pd, 1e-5) << "t = " << t;
+        }
+    }
+}
+
+TEST(Pid, FeedForwardIsAddedBeforeTheLimitsAndSetsTheStart)
+{
+    // No error (setpoint = measurement = 1): the output is the feed-forward
+    // w = 0.5 t plus the integral's start. Without `initial` the output
+    // starts at the feed-forward and follows it up to the limit 3; with
+    // initial 1 the integral holds the difference, u = 1 + 0.5 t.
+    json model = {{"blocks",
+                   {{{"name", "one"}, {"type", "constant"}, {"value", 1.0}},
+                    {{"name", "w"}, {"type", "ramp"}, {"slope", 0.5}},
+                    {{"name", "a"}, {"type", "pid"}, {"kp", 1.0}, {"ti", 2.0}, {"upper", 3.0}, {"feedforward", true}},
+                    {{"name", "b"}, {"type", "pid"}, {"kp", 1.0}, {"ti", 2.0}, {"initial", 1.0}, {"feedforward", true}}}},
+                  {"connections",
+                   {{{"from", "one.0"}, {"to", "a.0"}}, {{"from", "one.0"}, {"to", "a.1"}}, {{"from", "w.0"}, {"to", "a.2"}},
+                    {{"from", "one.0"}, {"to", "b.0"}}, {{"from", "one.0"}, {"to", "b.1"}}, {{"from", "w.0"}, {"to", "b.2"}}}},
+                  {"log", {"a.0.0", "b.0.0", "a.1.2"}},
+                  {"solver", solver(10.0, 0.5)}};
+    auto o = simulate(model);
+    for (std::size_t k = 0; k < o.trace.t.size(); ++k) {
+        const double t = o.trace.t[k];
+        EXPECT_NEAR(o.trace.rows[k][0], std::min(0.5 * t, 3.0), 1e-8) << "t = " << t;
+        EXPECT_NEAR(o.trace.rows[k][1], 1.0 + 0.5 * t, 1e-8) << "t = " << t;
+        // Held at its limit from t = 6, the back-calculation pulls the
+        // integral down against the rising feed-forward: z = I + w - 3 obeys
+        // dz/dt = -z / 2 + 0.5, so I = 4 - 0.5 t - exp(-(t - 6) / 2).
+        if (t > 6.0) {
+            EXPECT_NEAR(o.trace.rows[k][2], 4.0 - 0.5 * t - std::exp(-(t - 6.0) / 2.0), 1e-6) << t;
+        }
+    }
+}
+
+TEST(Pid, TrackingInputPullsTheIntegralToTheActuatorWithoutAnAlgebraicLoop)
+{
+    // No error; initial 5; the actuator really gets a = 2 (a selector chose
+    // another loop). With tracking_time 1: dI/dt = a - I, I = 2 + 3 exp(-t).
+    // The second controller drives a rate limiter whose output it tracks:
+    // the loop pid -> limiter -> pid runs through the tracking input, which
+    // has no direct feedthrough, so it is no algebraic loop.
+    json model = {{"blocks",
+                   {{{"name", "one"}, {"type", "constant"}, {"value", 1.0}},
+                    {{"name", "a"}, {"type", "constant"}, {"value", 2.0}},
+                    {{"name", "c"}, {"type", "pid"}, {"kp", 1.0}, {"ti", 10.0}, {"initial", 5.0},
+                     {"tracking", true}, {"tracking_time", 1.0}},
+                    {{"name", "d"}, {"type", "pid"}, {"kp", 1.0}, {"ti", 10.0}, {"initial", 5.0}, {"tracking", true}},
+                    {{"name", "ramp"}, {"type", "rate_limiter"}, {"rising", 1.0}, {"initial", 0.0}}}},
+                  {"connections",
+                   {{{"from", "one.0"}, {"to", "c.0"}}, {{"from", "one.0"}, {"to", "c.1"}}, {{"from", "a.0"}, {"to", "c.2"}},
+                    {{"from", "one.0"}, {"to", "d.0"}}, {{"from", "one.0"}, {"to", "d.1"}},
+                    {{"from", "d.0"}, {"to", "ramp.0"}}, {{"from", "ramp.0"}, {"to", "d.2"}}}},
+                  {"log", {"c.0.0"}},
+                  {"solver", solver(5.0, 0.25)}};
+    auto o = simulate(model);
+    EXPECT_TRUE(o.loops.empty()) << o.loops.front();
+    for (std::size_t k = 0; k < o.trace.t.size(); ++k)
+        EXPECT_NEAR(o.trace.rows[k][0], 2.0 + 3.0 * std::exp(-o.trace.t[k]), 1e-6) << "t = " << o.trace.t[k];
+}
+
+TEST(Select, MinAndMaxPickElementByElementAndSayWhichPort)
+{
+    // Ports: constant [1, 5], ramp t (both elements), constant [3, 3].
+    json model = {{"blocks",
+                   {{{"name", "c"}, {"type", "constant"}, {"value", {1.0, 5.0}}},
+                    {{"name", "t"}, {"type", "ramp"}, {"slope", {1.0, 1.0}}},
+                    {{"name", "k"}, {"type", "constant"}, {"value", {3.0, 3.0}}},
+                    {{"name", "lo"}, {"type", "min"}, {"inputs", 3}, {"width", 2}},
+                    {{"name", "hi"}, {"type", "max"}, {"width", 2}}}},
+                  {"connections",
+                   {{{"from", "c.0"}, {"to", "lo.0"}}, {{"from", "t.0"}, {"to", "lo.1"}}, {{"from", "k.0"}, {"to", "lo.2"}},
+                    {{"from", "c.0"}, {"to", "hi.0"}}, {{"from", "t.0"}, {"to", "hi.1"}}}},
+                  {"log", {"lo.0.0", "lo.0.1", "lo.1.0", "lo.1.1", "hi.0.0", "hi.0.1", "hi.1.0", "hi.1.1"}},
+                  {"solver", solver(6.0, 0.5)}};
+    auto o = simulate(model);
+    for (std::size_t k = 0; k < o.trace.t.size(); ++k) {
+        const double t = o.trace.t[k];
+        const auto& r = o.trace.rows[k];
+        EXPECT_DOUBLE_EQ(r[0], std::min({1.0, t, 3.0}));
+        EXPECT_DOUBLE_EQ(r[1], std::min({5.0, t, 3.0}));
+        EXPECT_EQ(r[2], t < 1.0 ? 1 : 0) << "ties go to the lower port, t = " << t;
+        EXPECT_EQ(r[3], t <= 3.0 ? 1 : 2) << t;
+        EXPECT_DOUBLE_EQ(r[4], std::max(1.0, t));
+        EXPECT_DOUBLE_EQ(r[5], std::max(5.0, t));
+        EXPECT_EQ(r[6], t > 1.0 ? 1 : 0) << t;
+        EXPECT_EQ(r[7], t > 5.0 ? 1 : 0) << t;
+    }
+}
+
 // --- rate limiter, lookup, saturation ---------------------------------------
 
 TEST(RateLimiter, RisesAndFallsAtItsSlopesAndThenFollows)
@@ -417,6 +539,17 @@ TEST(ControlSettings, AreRefusedNamingTheBlockAndTheKey)
         {{{"type", "pid"}, {"kp", 1.0}, {"lower", 1.0}, {"upper", 0.0}}, ".lower", "is above upper"},
         {{{"type", "pid"}, {"kp", 1.0}, {"upper", 0.5}, {"bias", 0.7}}, ".initial", "outside lower..upper"},
         {{{"type", "pid"}, {"kp", 1.0}, {"width", 2}}, "unknown key \"width\"", ""},
+        {{{"type", "pid"}, {"kp", 1.0}, {"setpoint_weight", 1.5}}, ".setpoint_weight", "must lie in 0..1"},
+        {{{"type", "pid"}, {"kp", 1.0}, {"td", 1.0}, {"derivative_weight", -0.1}}, ".derivative_weight", "0..1"},
+        {{{"type", "pid"}, {"kp", 1.0}, {"derivative_weight", 1.0}}, ".derivative_weight", "td > 0"},
+        {{{"type", "pid"}, {"kp", 1.0}, {"feedforward", 1}}, ".feedforward", "true or false"},
+        {{{"type", "pid"}, {"kp", 1.0}, {"tracking", true}}, ".tracking", "integral action"},
+        {{{"type", "min"}, {"inputs", 1}}, ".inputs", "2 to 64"},
+        {{{"type", "max"}, {"inputs", 2.5}}, ".inputs", "2 to 64"},
+        {{{"type", "trip"}}, ".limit", "missing setting"},
+        {{{"type", "trip"}, {"limit", 1.0}, {"direction", "up"}}, ".direction", "\"above\", \"below\""},
+        {{{"type", "trip"}, {"limit", 1.0}, {"delay", -1.0}}, ".delay", "must not be negative"},
+        {{{"type", "trip"}, {"limit", 1.0}, {"alarm", ""}}, ".alarm", "1 to 200 characters"},
     };
     for (const auto& c : cases) {
         json block = c.block;

@@ -118,6 +118,9 @@ TEST(BuiltinBlockTypes, EachFactoryBuildsItsOwnKindFromTheModelFile)
         {"rate_limiter", {{"rising", 1}}},
         {"lookup", {{"x", {0, 1}}, {"y", {0, 1}}}},
         {"pid", {{"kp", 1}}},
+        {"min", json::object()},
+        {"max", json::object()},
+        {"trip", {{"limit", 1}}},
     };
     EXPECT_EQ(settings.size(), builtin_block_types().size()) << "a type without its smallest settings here";
     for (const auto& [type, values] : settings) {

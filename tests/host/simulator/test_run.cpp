@@ -362,6 +362,36 @@ TEST_F(RunTest, BlockErrorStatusStopsTheRunAndEveryBlockIsTerminated)
     EXPECT_NE(read_text(dir("status") / "run.log").find("int: terminated"), std::string::npos);
 }
 
+TEST_F(RunTest, ABlockFailureNamesTheLoggedStateUpstreamWhereItBegan)
+{
+    // one -> gain -> integrator -> map, the map refusing inputs above 1.6:
+    // the message goes on to the state of what feeds the map, nearest first,
+    // the refusing block's own last.
+    json model = {{"blocks",
+                   {{{"name", "one"}, {"type", "constant"}, {"value", 1.0}},
+                    {{"name", "twice"}, {"type", "gain"}, {"gain", 2.0}},
+                    {{"name", "int"}, {"sfunction", "TestIntegrator"}, {"params", {0.0, 0.0}}},
+                    {{"name", "lim"}, {"sfunction", "TestMap"}, {"params", {{{"c1", 1.0}, {"fail_above", 1.6}}}}}}},
+                  {"connections",
+                   {{{"from", "one.0.0"}, {"to", "twice.0.0"}}, {{"from", "twice.0.0"}, {"to", "int.0.0"}},
+                    {{"from", "int.0.0"}, {"to", "lim.0.0"}}}},
+                  {"log",
+                   {{{"signal", "lim.0.0"}, {"name", "mapped"}},
+                    {{"signal", "twice.0.0"}, {"name", "rate"}, {"unit", "m/s"}},
+                    {{"signal", "int.0.0"}, {"name", "x"}, {"unit", "m"}},
+                    {{"signal", "one.0.0"}, {"name", "unit_input"}}}},
+                  {"solver", {{"stop_time", 3.0}, {"output_interval", 0.5}}}};
+    auto r = run("origin", model);
+    EXPECT_EQ(r.exit_code, 1);
+    const std::string tag = "where it began: the logged state upstream of 'lim' at the last evaluation: int (x = ";
+    const auto at = r.err.find(tag);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const double x = std::stod(r.err.substr(at + tag.size()));
+    EXPECT_GT(x, 1.6) << "the refused input";
+    EXPECT_NE(r.err.find(" m); twice (rate = 2 m/s); lim (mapped = "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("unit_input"), std::string::npos) << "three blocks up is too far: " << r.err;
+}
+
 TEST_F(RunTest, RunDirectoryLinksThePropertyLibraryAndFailuresCarryItsMessage)
 {
     // The expansion valve reads the liquid density from the property library.
