@@ -266,6 +266,11 @@ void Simulation::Impl::start_blocks(RunObserver& observer)
     for (auto& b : blocks) b->start();
     find_condenser();
     const double t = model.solver.start_time;
+    // A start towards the steady point sees the plant as the steady solve
+    // does (a rate limiter at its input), so that a run from the steady
+    // point and `cyclesim steady` take the same charge and the same point.
+    const bool to_steady = model.start.from == StartFrom::steady;
+    if (to_steady) set_steady_evaluation(true);
     if (condenser >= 0) {
         const StartFrom from = model.start.from;
         if (from == StartFrom::dialog || (from == StartFrom::automatic && !model.start.charge)) {
@@ -277,7 +282,7 @@ void Simulation::Impl::start_blocks(RunObserver& observer)
             start_from_charge(t);
         }
     }
-    if (model.start.from == StartFrom::steady) {
+    if (to_steady) {
         SteadyPoint p = solve_steady(observer);
         if (!p.solved) throw SimulationError("no steady state to start from: " + p.reason);
         start_notes.push_back("started at the steady state of the initial conditions (largest scaled derivative " +

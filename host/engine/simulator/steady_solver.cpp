@@ -279,7 +279,8 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
         const double output = b->output(0)[0], error = b->output(1)[0];
         if (std::fabs(error) > 1e-6 * std::max(1.0, std::fabs(output)))
             point.limits.push_back("'" + b->name() + "' held at its limit: output " + number_text(output) +
-                                   ", error " + number_text(error) + " remains");
+                                   ", error " + number_text(error) + " remains" +
+                                   (b->num_inputs() > 2 ? " (or following its tracking input)" : ""));
     }
 
     const double tolerance = model.start.steady_tolerance;
@@ -354,6 +355,10 @@ SteadyPoint Simulation::Impl::steady(RunObserver& observer)
         bool has_condenser = false;
         for (const auto& b : blocks) has_condenser = has_condenser || b->kind() == "S-function Condenser";
         if (has_condenser && (from == StartFrom::steady || !model.start.from_given)) model.start.from = StartFrom::charge;
+        // The start is computed as the steady evaluation sees the plant: a
+        // rate limiter already at its input (the actuator where it settles),
+        // not at its initial value.
+        set_steady_evaluation(true);
         start_blocks(observer);
         model.start.from = from;
         point = solve_steady(observer);
