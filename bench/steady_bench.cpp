@@ -40,8 +40,9 @@ cyclesim::ModelSpec quiet_model(double air_c, bool settle)
     cyclesim::ModelOverrides o;
     o.sets = {"water_load.values=[0,0,0]", "ambient_rise.values=[0,0,0]", "fan.values=[0.4,0.4,0.4,0.4,0.4]",
               "ambient.value=" + std::to_string(air_c + 273.15)};
-    o.charge = 0.163010648;
-    o.start_from = "charge";
+    o.start_from = "charge";  // the charge the model's own start state holds
+    o.approach = 10.0;        // the model's start convention: 10 K above the air, 5 K subcooled
+    o.subcooling = 5.0;
     o.stop_time = 1200;
     if (settle)
         o.settle = json::parse(R"({"signals": [{"name": "p_cond", "rel": 1e-4}, {"name": "p_evap", "rel": 1e-4},

@@ -168,9 +168,15 @@ void Simulation::Impl::start_from_charge(double t)
         charge = *model.start.charge;
     } else {
         check_condenser_start(t);
+        // The dialog's charge is the one its state holds as a run starts
+        // from it (actuators at their start values), whichever start follows.
+        const bool was_steady = steady_evaluation;
+        set_steady_evaluation(false);
         try {
             charge = condenser_charge_now(t, true);
+            set_steady_evaluation(was_steady);
         } catch (const SimulationError& e) {
+            set_steady_evaluation(was_steady);
             throw SimulationError(where + "the dialog's start state, whose charge it would hold, cannot be "
                                           "evaluated (" + std::string(e.what()) + "); give the charge with --charge KG");
         }

@@ -121,6 +121,7 @@ struct Simulation::Impl {
     SteadyPoint solve_steady(RunObserver& observer);
     SteadyPoint steady_point;
     void set_steady_evaluation(bool on);
+    bool steady_evaluation = false;
     std::optional<SteadyPoint::Rating> rate_cycle();
 
     void run(RunObserver& observer);

@@ -60,6 +60,7 @@ std::string state_name(const SimBlock& block, int i, int n)
 
 void Simulation::Impl::set_steady_evaluation(bool on)
 {
+    steady_evaluation = on;
     for (auto& b : blocks) b->set_steady_evaluation(on);
 }
 
