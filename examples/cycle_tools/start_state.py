@@ -25,35 +25,29 @@ start state, so they follow):
         --set ambient.value=316.15 \\
         $(python3 ../examples/cycle_tools/start_state.py --air 43)
 
-The model is expected to have the blocks of controlled_chiller.json:
-`condenser`, `ambient` (air inlet temperature, K), `fan` (air flow, first
-value), `air_pressure` (and, where it has `pressure_sensors`, `compressor`,
-whose design suction pressure they start at), and loop guesses of the flow (`valve.0.0`) and of the
-discharge enthalpy (`compressor.0.1`), at which the condenser's superheated
-length is fitted. Needs python3 only.
+The computation is the engine's (`cyclesim start`, which `cyclesim run
+--charge KG` does by itself): this script only keeps the sweep preparation's
+interface (`--air` in degC on the model's `ambient` block, the charge of the
+model's own start state). The model is expected to have an `ambient` block
+(air inlet temperature, K) and, where it has `pressure_sensors`, a
+`compressor` whose design suction pressure they start at. Needs python3 only.
 """
 
 import argparse
 import json
 import os
+import subprocess
 import sys
-
-from cycle_tools import CondenserCharge, Evaluator, Props
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-STATE_KEYS = ("Condenser_L1_inicial", "Condenser_P_inicial", "Condenser_h3_inicial", "Condenser_L3_inicial")
 
-
-def condenser_of(model, build, air_temperature):
-    blocks = {b["name"]: b for b in model["blocks"]}
-    cp = blocks["condenser"]["params"]
-    guesses = model["loop_guesses"]
-    fan = blocks["fan"]
-    air_flow = fan["values"][0] if "values" in fan else fan["value"]
-    air = [air_temperature, air_flow, blocks["air_pressure"]["value"]]
-    return CondenserCharge(Props(build), Evaluator(build), cp[0], cp[1], cp[2], cp[4],
-                           guesses["valve.0.0"], guesses["compressor.0.1"], air)
+def cyclesim_start(build, model, *args):
+    run = subprocess.run([os.path.join(build, "bin", "cyclesim"), "start", model] + list(args),
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        sys.exit("start_state: " + run.stderr.strip())
+    return run.stdout
 
 
 def main():
@@ -64,36 +58,30 @@ def main():
     ap.add_argument("--approach", type=float, default=10.0, help="condensing minus air temperature, K")
     ap.add_argument("--subcooling", type=float, default=5.0, help="K")
     ap.add_argument("--build", default=os.path.join(HERE, "..", "..", "build"),
-                    help="build directory (bin/cyclesim, lib/libfluidprops.so)")
+                    help="build directory (bin/cyclesim)")
     ap.add_argument("--json", action="store_true", help="print the state and the charge as JSON instead")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
-    with open(args.model) as f:
-        model = json.load(f)
-    try:
-        charge = args.charge
-        if charge is None:
-            own_ambient = next(b for b in model["blocks"] if b["name"] == "ambient")["value"]
-            ci = next(b for b in model["blocks"] if b["name"] == "condenser")["params"][3]
-            charge, _ = condenser_of(model, build, own_ambient)(
-                ci["Condenser_P_inicial"], ci["Condenser_h3_inicial"], ci["Condenser_L3_inicial"])
-        air = args.air + 273.15
-        state = condenser_of(model, build, air).start_state(air + args.approach, args.subcooling, charge)
-    except (RuntimeError, KeyError, StopIteration) as e:
-        sys.exit(f"start_state: {e}")
+    charge = args.charge
+    if charge is None:
+        charge = json.loads(cyclesim_start(build, args.model, "--json"))["charge_kg"]
+    start = ["--charge", repr(charge), "--set", f"ambient.value={args.air + 273.15!r}",
+             "--approach", repr(args.approach), "--subcooling", repr(args.subcooling)]
+    state = json.loads(cyclesim_start(build, args.model, *start, "--json"))
     if args.json:
-        json.dump(dict(state, charge_kg=charge), sys.stdout, indent=2)
+        json.dump(state, sys.stdout, indent=2)
         print()
         return
-    for key, name in zip(STATE_KEYS, ("L1", "P", "h3", "L3")):
-        print(f"--set condenser.4.{key}={state[name]:.10g}")
+    for key in ("Condenser_L1_inicial", "Condenser_P_inicial", "Condenser_h3_inicial", "Condenser_L3_inicial"):
+        print(f"--set {state['condenser']}.4.{key}={state[key]:.10g}")
     # Pressure transducers (where the model has them) start at the
     # condenser's start pressure and the compressor's design suction
     # pressure, so that what they read in the first second is the start.
-    sensors = next((b for b in model["blocks"] if b["name"] == "pressure_sensors"), None)
-    if sensors is not None:
-        suction = next(b for b in model["blocks"] if b["name"] == "compressor")["params"][2]
-        print(f"--set pressure_sensors.initial=[{state['P']:.10g},{suction:.10g}]")
+    with open(args.model) as f:
+        blocks = {b["name"]: b for b in json.load(f)["blocks"]}
+    if "pressure_sensors" in blocks:
+        suction = blocks["compressor"]["params"][2]
+        print(f"--set pressure_sensors.initial=[{state['Condenser_P_inicial']:.10g},{suction:.10g}]")
 
 
 if __name__ == "__main__":

@@ -18,6 +18,8 @@ struct GlobalOptions {
 };
 
 void add_eval_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
+void add_steady_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
+void add_start_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
 void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
 void add_check_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
 void add_plot_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);

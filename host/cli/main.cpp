@@ -39,6 +39,8 @@ int main(int argc, char** argv)
     // Each subcommand registers itself; a new one is one more line here.
     cyclesim::cli::add_eval_command(app, globals, exit_code);
     cyclesim::cli::add_run_command(app, globals, exit_code);
+    cyclesim::cli::add_steady_command(app, globals, exit_code);
+    cyclesim::cli::add_start_command(app, globals, exit_code);
     cyclesim::cli::add_check_command(app, globals, exit_code);
     cyclesim::cli::add_plot_command(app, globals, exit_code);
     cyclesim::cli::add_sweep_command(app, globals, exit_code);

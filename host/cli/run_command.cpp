@@ -24,6 +24,9 @@ struct RunCliOptions {
     bool no_plot = false;
     bool strict = false;
     std::string format = "both";
+    std::string start;
+    double charge = 0.0;
+    double approach = 0.0, subcooling = 0.0;
 };
 
 std::filesystem::path blocks_folder(const GlobalOptions& globals)
@@ -49,6 +52,21 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
     cmd->add_option("--settle", options->settle,
                     "settle criterion as JSON, replacing the model's solver.settle: end the run once settled, e.g. "
                     "'{\"signals\": [{\"name\": \"y\", \"abs\": 1e-3}], \"window\": 5}'");
+    cmd->add_option("--start", options->start,
+                    "how the run begins: dialog (the blocks' initial states), charge (the condenser's start state "
+                    "from the unit's charge and the air entering it), auto (the dialog's where it condenses against the air, "
+                    "else from the charge) or steady (the settled operating point of the "
+                    "initial conditions); default: the model's \"start\" section")
+        ->check(CLI::IsMember({"dialog", "charge", "auto", "steady"}));
+    auto* charge = cmd->add_option("--charge", options->charge,
+                                   "refrigerant charge in kg: the condenser starts holding it (implies --start charge "
+                                   "unless --start says steady)");
+    auto* approach = cmd->add_option("--approach", options->approach,
+                                     "start from the charge: condensing this many K above the entering air (default: "
+                                     "the model's start.approach, else 15)");
+    auto* subcooling = cmd->add_option("--subcooling", options->subcooling,
+                                       "start from the charge: the liquid this many K below condensing (default: the "
+                                       "model's start.subcooling, else 2)");
     cmd->add_flag("--no-plot", options->no_plot, "do not draw the plots at the end of the run");
     cmd->add_flag("--strict", options->strict,
                   "stop the run when a block breaks a rule of the S-function interface (a continuous state changed "
@@ -60,8 +78,12 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
     cmd->footer("Example:\n  cyclesim run examples/chiller/chiller.json --stop-time 600 --set speed.before=55 "
                 "-o out/fast\n  (results in out/fast: results.csv, results.mat, summary.json, run.log, plots)");
 
-    cmd->callback([options, stop, &globals, &exit_code]() {
+    cmd->callback([options, stop, charge, approach, subcooling, &globals, &exit_code]() {
         RunOptions run;
+        if (approach->count() > 0) run.approach = options->approach;
+        if (subcooling->count() > 0) run.subcooling = options->subcooling;
+        if (!options->start.empty()) run.start_from = options->start;
+        if (charge->count() > 0) run.charge = options->charge;
         run.write_csv = options->format != "mat";
         run.write_mat = options->format != "csv";
         run.command_line = globals.command_line;

@@ -129,6 +129,19 @@ nlohmann::json statistics_json(const RunStatistics& s)
 
 }  // namespace
 
+ModelOverrides model_overrides(const RunOptions& options)
+{
+    ModelOverrides o;
+    o.stop_time = options.stop_time;
+    o.sets = options.sets;
+    o.settle = options.settle;
+    o.start_from = options.start_from;
+    o.charge = options.charge;
+    o.approach = options.approach;
+    o.subcooling = options.subcooling;
+    return o;
+}
+
 RunOutcome run_model(const RunOptions& options)
 {
     RunOutcome outcome;
@@ -136,7 +149,7 @@ RunOutcome run_model(const RunOptions& options)
     std::unique_ptr<PluginRegistry> registry;
     ModelSpec spec;
     try {
-        spec = load_model(options.model, ModelOverrides{options.stop_time, options.sets, options.settle});
+        spec = load_model(options.model, model_overrides(options));
         registry = std::make_unique<PluginRegistry>(options.blocks_dir);
         sim = std::make_unique<Simulation>(spec, *registry);
     } catch (const std::exception& e) {
@@ -237,6 +250,8 @@ RunOutcome run_model(const RunOptions& options)
             outcome.message = e.what();
         }
         recorder.finish_progress();
+        for (const auto& note : sim->start_notes()) log.line(note);
+        summary["start"] = sim->start_notes();
         outcome.stats = sim->statistics();
         outcome.final_time = sim->time();
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();

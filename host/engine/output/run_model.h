@@ -26,7 +26,13 @@ struct RunOptions {
     bool write_mat = true;                          // results.mat
     std::string command_line;                       // kept in the summary
     std::optional<nlohmann::json> settle;           // settle criterion replacing the model's
+    std::optional<std::string> start_from;          // "dialog", "charge" or "steady", replacing the model's
+    std::optional<double> charge;                   // kg, replacing the model's start.charge
+    std::optional<double> approach, subcooling;     // K, replacing the model's start.approach, .subcooling
 };
+
+// The model-file overrides the options carry.
+ModelOverrides model_overrides(const RunOptions& options);
 
 struct RunOutcome {
     bool ok = false;

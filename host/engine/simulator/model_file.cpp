@@ -16,6 +16,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 namespace cyclesim {
 
@@ -300,6 +301,50 @@ void parse_solver(const json& doc, ModelSpec& model, const std::string& file)
     }
 }
 
+StartFrom parse_start_from(const std::string& text, const std::string& where)
+{
+    if (text == "dialog") return StartFrom::dialog;
+    if (text == "charge") return StartFrom::charge;
+    if (text == "auto") return StartFrom::automatic;
+    if (text == "steady") return StartFrom::steady;
+    fail(where, "expected \"dialog\", \"charge\", \"auto\" or \"steady\", got \"" + text + "\"");
+}
+
+void parse_start(const json& doc, ModelSpec& model, const std::string& file, const ModelOverrides& overrides)
+{
+    StartSpec& s = model.start;
+    auto it = doc.find("start");
+    if (it != doc.end()) {
+        const std::string where = file + ": start";
+        if (!it->is_object()) fail(where, "expected an object");
+        check_keys(*it, {"from", "charge", "condenser", "approach", "subcooling", "steady_tolerance"}, where);
+        if (it->contains("charge")) s.charge = read_number(*it, "charge", where, 0.0, true);
+        // A charge given means the unit starts from it unless told otherwise.
+        if (s.charge) s.from = StartFrom::charge;
+        if (it->contains("from")) s.from = parse_start_from(require_string(*it, "from", where), where + ".from");
+        if (it->contains("condenser")) s.condenser = require_string(*it, "condenser", where);
+        s.approach = read_number(*it, "approach", where, s.approach, true);
+        s.subcooling = read_number(*it, "subcooling", where, s.subcooling, true);
+        s.steady_tolerance = read_number(*it, "steady_tolerance", where, s.steady_tolerance, true);
+    }
+    if (overrides.charge) {
+        if (!(std::isfinite(*overrides.charge) && *overrides.charge > 0))
+            fail("--charge", "expected a positive number of kg");
+        s.charge = *overrides.charge;
+        if (s.from == StartFrom::dialog || s.from == StartFrom::automatic) s.from = StartFrom::charge;
+    }
+    for (auto [value, target, name] : {std::tuple{overrides.approach, &s.approach, "--approach"},
+                                       std::tuple{overrides.subcooling, &s.subcooling, "--subcooling"}}) {
+        if (!value) continue;
+        if (!(std::isfinite(*value) && *value > 0)) fail(name, "expected a positive number of K");
+        *target = *value;
+    }
+    if (overrides.start_from) {
+        s.from = parse_start_from(*overrides.start_from, "--start");
+        s.from_given = true;
+    }
+}
+
 }  // namespace
 
 SignalSpec SignalSpec::parse(const std::string& text, const std::string& where)
@@ -405,7 +450,7 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
     const std::string file = file_path.string();
     if (!doc.is_object()) fail(file, "a model file holds one JSON object");
     for (const auto& s : overrides.sets) apply_override(doc, s, file);
-    check_keys(doc, {"name", "blocks", "connections", "log", "loop_guesses", "plots", "solver"}, file);
+    check_keys(doc, {"name", "blocks", "connections", "log", "loop_guesses", "plots", "solver", "start"}, file);
 
     ModelSpec model;
     model.file = file_path;
@@ -422,6 +467,7 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
     parse_log(doc, model, file);
     parse_guesses(doc, model, file);
     parse_solver(doc, model, file);
+    parse_start(doc, model, file, overrides);
     {
         std::vector<std::string> logged;
         for (const auto& l : model.log) logged.push_back(l.name);

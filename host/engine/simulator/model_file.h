@@ -95,6 +95,37 @@ struct GuessSpec {
     std::string where;
 };
 
+// How a run begins (the model's "start" section; `cyclesim run --start`,
+// `--charge`):
+//   "dialog"  the blocks' own initial states, as their dialogs give them;
+//   "charge"  the condenser's initial state computed from the unit's
+//             refrigerant charge and the air entering it: condensing
+//             `approach` K above the air, the liquid `subcooling` K below
+//             that, the subcooled length holding the charge;
+//   "auto"    the dialog's start where it condenses against the air, else
+//             the start from the charge (a model whose dialog start is its
+//             design point, run at another ambient);
+//   "steady"  the settled operating point of the initial conditions (found
+//             from the "charge" start), so that a scenario shows only its
+//             disturbances.
+//
+//   "start": {"from": "charge", "charge": 0.1131, "condenser": "condenser", "approach": 15, "subcooling": 2}
+enum class StartFrom { dialog, charge, automatic, steady };
+
+struct StartSpec {
+    StartFrom from = StartFrom::dialog;
+    bool from_given = false;       // --start said how (a steady solve otherwise starts from the charge)
+    std::optional<double> charge;  // kg; default: what the dialog's start state holds
+    std::string condenser;         // block name; default: the model's one Condenser block
+    double approach = 15.0;        // K, condensing above the entering air
+    double subcooling = 2.0;       // K
+    // Largest state derivative a steady point may keep, as a share of the
+    // state's value per second (Newton aims a hundred times lower; the
+    // derivatives carry the inner solvers' noise, about 1e-6 of a signal,
+    // which a small difference such as a superheat magnifies).
+    double steady_tolerance = 1e-5;
+};
+
 struct ModelSpec {
     std::filesystem::path file;
     std::string name;
@@ -104,6 +135,7 @@ struct ModelSpec {
     std::vector<GuessSpec> loop_guesses;
     SolverSpec solver;
     nlohmann::json plots;  // the "plots" section (see plot_spec.h); null when absent
+    StartSpec start;
     std::vector<std::string> warnings;
 
     const BlockSpec* find_block(const std::string& name) const;
@@ -119,6 +151,9 @@ struct ModelOverrides {
     std::optional<double> stop_time;
     std::vector<std::string> sets;  // BLOCK.PARAM[.FIELD]=VALUE
     std::optional<nlohmann::json> settle;  // replaces the solver's "settle" section
+    std::optional<std::string> start_from;  // "dialog", "charge" or "steady": replaces start.from
+    std::optional<double> charge;            // kg: replaces start.charge
+    std::optional<double> approach, subcooling;  // K: replace start.approach, start.subcooling
 };
 
 // Reads and validates a model file. Throws SimulationError naming the file,

@@ -64,12 +64,15 @@ public:
     }
 
     void start() override { started_ = false; }
+    void set_steady_evaluation(bool on) override { steady_ = on; }
 
     void outputs(double t, bool) override
     {
         for (std::size_t i = 0; i < held_.size(); ++i) {
             const double u = in(0, static_cast<int>(i));
-            if (!started_) {
+            if (steady_) {
+                out(0)[i] = u;  // settled: the output has caught up with a constant input
+            } else if (!started_) {
                 out(0)[i] = has_initial_ ? initial_[i] : u;
             } else {
                 const double dt = std::max(0.0, t - t_held_);
@@ -91,6 +94,7 @@ private:
     std::vector<double> held_;  // output at the previous major step
     double t_held_ = 0.0;
     bool started_ = false;
+    bool steady_ = false;
 };
 
 // y(u) by linear interpolation in a table of strictly increasing x; beyond

@@ -48,6 +48,11 @@ public:
     // changed in a major step) since the last call; clears the request.
     virtual bool take_reset_request() { return false; }
 
+    // A steady-state evaluation (cyclesim steady) is on: a block whose output
+    // lags its input between major steps by design (a rate limiter) shows the
+    // output it would settle at after a long time at constant input.
+    virtual void set_steady_evaluation(bool /*on*/) {}
+
     // Times at which the block's outputs jump or bend (source discontinuities):
     // the integrator stops there and restarts.
     virtual std::vector<double> breakpoints() const { return {}; }

@@ -22,7 +22,7 @@ Simulation::Impl::Impl(ModelSpec m, PluginRegistry& registry) : model(std::move(
 void Simulation::Impl::run(RunObserver& observer)
 {
     try {
-        for (auto& b : blocks) b->start();
+        start_blocks(observer);
         integrate(observer);
     } catch (const TripError&) {
         // A protection acted: the plant is sound, nothing to explain.
@@ -66,6 +66,9 @@ Simulation::Simulation(ModelSpec model, PluginRegistry& registry)
 Simulation::~Simulation() = default;
 
 void Simulation::run(RunObserver& observer) { impl_->run(observer); }
+SteadyPoint Simulation::steady(RunObserver& observer) { return impl_->steady(observer); }
+Simulation::StartState Simulation::start_state(RunObserver& observer) { return impl_->start_state(observer); }
+std::vector<std::string> Simulation::start_notes() const { return impl_->start_notes; }
 const ModelSpec& Simulation::model() const { return impl_->model; }
 const RunStatistics& Simulation::statistics() const { return impl_->stats; }
 double Simulation::time() const { return impl_->t_now; }

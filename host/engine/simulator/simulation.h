@@ -26,6 +26,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,45 @@ struct RunStatistics {
     long loop_residual_evaluations = 0;
     long logged_rows = 0;
     double last_step_size = 0.0;
+};
+
+// The settled operating point of a model (cyclesim steady), as found.
+struct SteadyPoint {
+    bool solved = false;
+    std::string reason;                 // why there is no steady point (empty when solved)
+    std::string method;                 // how it was found, for the report
+    double time = 0.0;                  // the time at which the inputs were taken
+    struct State {
+        std::string name;               // "block.x<i>" or the block's own name for it
+        double value = 0.0;
+        double derivative = 0.0;        // d/dt at the point, in the state's unit per second
+        double scaled = 0.0;            // derivative / typical magnitude [1/s]
+        std::string role;               // "solved", "charge" (replaced by the charge), "algebraic" (held)
+    };
+    std::vector<State> states;
+    double worst_scaled_derivative = 0.0;
+    std::string worst_state;
+    std::optional<double> charge;        // kg held at the point
+    std::optional<double> charge_target; // kg pinned
+    std::vector<std::string> limits;    // controllers resting against a limit
+    // What a rating reads, gathered from the cycle's blocks by their kind
+    // (sums over blocks of a kind); absent when the model has no
+    // evaporator, compressor and condenser.
+    struct Rating {
+        double capacity = 0.0;          // W, evaporator heat rates
+        double power = 0.0;             // W, compressor electrical power
+        double heat_rejected = 0.0;     // W, condenser heat rates
+        double compression_gain = 0.0;  // W, m (h_discharge - h_suction): power less the compressor's heat loss
+        double cop = 0.0;               // capacity / power
+        double energy_residual = 0.0;   // (capacity + compression gain - heat rejected) / heat rejected
+        double suction_pressure = 0.0, condensing_pressure = 0.0;  // Pa
+        double superheat = 0.0, subcooling = 0.0;                  // K
+        double refrigerant_flow = 0.0;  // kg/s through the compressor
+    };
+    std::optional<Rating> rating;
+    long newton_iterations = 0;
+    long residual_evaluations = 0;
+    double cpu_seconds = 0.0;
 };
 
 class RunObserver {
@@ -76,6 +117,25 @@ public:
     // Runs from start to stop time. Throws SimulationError on failure, with
     // every block terminated and everything logged so far passed on.
     void run(RunObserver& observer);
+    // The settled operating point at the start time's inputs, its row handed
+    // to the observer; every block terminated afterwards. A model without one
+    // (no convergence, a controller or mode switching at the point) comes
+    // back unsolved with the reason; model or block failures throw
+    // SimulationError as run() does.
+    SteadyPoint steady(RunObserver& observer);
+    // The start alone (no run): the blocks started as the model's start
+    // section asks, then terminated. Returns the condenser's start state as
+    // its dialog names it (Condenser_L1_inicial, ..._P_, ..._h3_, ..._L3_)
+    // and the charge it holds; empty for a model without a condenser.
+    struct StartState {
+        std::string condenser;
+        std::vector<std::pair<std::string, double>> dialog_values;
+        double charge = 0.0;
+    };
+    StartState start_state(RunObserver& observer);
+    // What the start did (the condenser's start state from the charge, a
+    // steady start), one line each, for the run log.
+    std::vector<std::string> start_notes() const;
 
     const ModelSpec& model() const;
     const RunStatistics& statistics() const;

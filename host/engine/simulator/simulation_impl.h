@@ -5,6 +5,8 @@
 //   step_evaluation.cpp  minor steps (right-hand side, its Jacobian) and the
 //                        bookkeeping of a major step;
 //   cvode_driver.cpp     the integrator: CVODE's setup, stops and restarts;
+//   condenser_start.cpp  the condenser's start state from the unit's charge;
+//   steady_solver.cpp    the settled operating point (Newton on the states);
 //   failure_origin.cpp   the logged state upstream of a failing block;
 //   simulation.cpp       construction, run() and the public accessors.
 #pragma once
@@ -16,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "condenser_inventory.h"
 #include "execution_plan.h"
 #include "loop_runtime.h"
 #include <unordered_map>
@@ -27,6 +30,8 @@
 #include "sundials_context.h"
 
 namespace cyclesim {
+
+using StartState = Simulation::StartState;
 
 struct Simulation::Impl {
     SundialsContext sundials;  // first in, last out: solvers below use it
@@ -94,7 +99,37 @@ struct Simulation::Impl {
     // --- the integrator (cvode_driver.cpp) -------------------------------
     void integrate(RunObserver& observer);
 
+    // --- start state from the charge (condenser_start.cpp) ---------------
+    int condenser = -1;                      // the Condenser block the start works on, -1: none
+    std::optional<CondenserDialog> condenser_dialog;
+    std::optional<double> charge_target;     // the charge the start state (and a steady point) holds
+    std::vector<std::string> start_notes;    // what the start did, for the run log
+    void find_condenser();
+    double source_value(int b, int port, int element) const;
+    // Outputs of the blocks that come before block b in the execution order
+    // (as at the first major step).
+    void evaluate_before(int b, double t);
+    // The condenser's inventory at the states as they stand (all outputs
+    // evaluated at t first; before the first major step the evaluation is
+    // a major one, so that controllers sit at their bumpless start).
+    double condenser_charge_now(double t, bool major = false);
+    void check_condenser_start(double t);
+    bool dialog_start_condenses(double t);
+    void start_from_charge(double t);
+    // Start and initial conditions of every block, then the start the model
+    // asks for (dialog, charge or steady).
+    void start_blocks(RunObserver& observer);
+    StartState start_state(RunObserver& observer);
+
+    // --- steady state (steady_solver.cpp) ---------------------------------
+    SteadyPoint solve_steady(RunObserver& observer);
+    SteadyPoint steady_point;
+    void set_steady_evaluation(bool on);
+    bool steady_evaluation = false;
+    std::optional<SteadyPoint::Rating> rate_cycle();
+
     void run(RunObserver& observer);
+    SteadyPoint steady(RunObserver& observer);
     void terminate_all() noexcept;  // every block, after a failure
 
     // --- where a failure began (failure_origin.cpp) -------------------------
