@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "errors.h"
 #include "evaluate.h"
+#include "json_depth.h"
 #include "json_messages.h"
 #include "json_numbers.h"
 #include "run_directory.h"
@@ -24,6 +25,7 @@ nlohmann::json parse_json_argument(const std::string& text, const std::string& o
 {
     std::string source = text;
     if (!text.empty() && text[0] == '@') source = read_bounded_file(text.substr(1), kModelFileLimit, option);
+    check_json_depth(source, option);
     try {
         return nlohmann::json::parse(source);
     } catch (const nlohmann::json::exception& e) {

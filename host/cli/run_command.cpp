@@ -4,8 +4,10 @@
 #include <iostream>
 
 #include "commands.h"
+#include "json_depth.h"
 #include "errors.h"
 #include "plotting.h"
+#include "run_directory.h"
 #include "run_model.h"
 #include "simulation.h"
 
@@ -73,6 +75,7 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
         run.strict = options->strict;
         if (!options->settle.empty()) {
             try {
+                check_json_depth(options->settle, "--settle");
                 run.settle = nlohmann::json::parse(options->settle);
             } catch (const nlohmann::json::exception&) {
                 std::cerr << "cyclesim run: --settle: not valid JSON" << std::endl;
@@ -86,7 +89,8 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
         if (!options->no_plot && !outcome.run_dir.empty() &&
             (std::filesystem::exists(outcome.run_dir / "results.csv") ||
              std::filesystem::exists(outcome.run_dir / "results.mat")))
-            plot_run_directory(outcome.run_dir);
+            plot_run_directory(outcome.run_dir, options->props.empty() ? default_property_library()
+                                                                       : std::filesystem::path(options->props));
         if (outcome.ok) {
             std::cerr << "cyclesim run: completed at t = " << outcome.final_time << " ("
                       << outcome.stats.major_steps << " steps"

@@ -80,7 +80,7 @@ TEST(Plotting, DrawsNamedPlotsAndTheDome)
         "signals": ["p_low", "p_high"]}, {"file": "mode.png", "signals": ["mode"], "yrange": [0, 3]}],
         "ph": {"file": "ph.png", "fluid": "Analytic", "times": [1, 10],
                "points": [["p_low", "h_low"], ["p_high", "h_high"]]}})";
-    auto written = make_plots(wd.path());
+    auto written = make_plots(wd.path(), testsupport::analytic_library());
     ASSERT_EQ(written.size(), 3u);
     for (const auto& png : written) EXPECT_GT(size_of(png), 1000u) << png;
     // The dome data hold saturated liquid and vapour of the analytic fluid
@@ -102,7 +102,7 @@ TEST(Plotting, WithoutAPlotSectionOnePlotPerUnit)
 {
     testsupport::ScopedWorkdir wd("");
     write_results(wd.path());
-    auto written = make_plots(wd.path());
+    auto written = make_plots(wd.path(), testsupport::analytic_library());
     EXPECT_EQ(written.size(), 3u);  // Pa, J/kg and -
     for (const auto& png : written) EXPECT_GT(size_of(png), 1000u) << png;
 }

@@ -12,4 +12,10 @@ std::string json_reason(const nlohmann::json::exception& error)
     return text;
 }
 
+std::string message_excerpt(const std::string& text, std::size_t limit)
+{
+    if (text.size() <= limit) return text;
+    return text.substr(0, limit) + "... (" + std::to_string(text.size() - limit) + " more bytes)";
+}
+
 }  // namespace cyclesim

@@ -7,6 +7,7 @@
 #include "errors.h"
 #include "gnuplot_process.h"
 #include "gnuplot_text.h"
+#include "json_depth.h"
 #include "json_messages.h"
 #include "plot_file_name.h"
 
@@ -129,23 +130,27 @@ fs::path time_plot(const fs::path& dir, const ResultsTable& table, const std::st
 
 using PropsFn = double (*)(const char*, const char*, double, const char*, double, const char*);
 
-PropsFn property_entry(const fs::path& run_dir)
+// The dome is drawn with the property library the caller names (ours by
+// default, the one the user chose for `run`), never with the one in the
+// plotted directory: a run directory may come from someone else, and loading
+// its Tarvex_files/libCoolProp.so would run their code in this process.
+PropsFn property_entry(const fs::path& library)
 {
-    const fs::path lib = run_dir / "Tarvex_files" / "libCoolProp.so";
-    void* h = dlopen(fs::absolute(lib).c_str(), RTLD_LAZY | RTLD_LOCAL);
+    const fs::path lib = fs::absolute(library);
+    void* h = dlopen(lib.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!h) throw SimulationError("plot: cannot load the property library " + lib.string());
     auto fn = reinterpret_cast<PropsFn>(dlsym(h, "PropsSI"));
     if (!fn) throw SimulationError("plot: the property library " + lib.string() + " has no PropsSI");
     return fn;  // kept loaded for the rest of the process
 }
 
-fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spec)
+fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spec, const fs::path& library)
 {
     const std::string fluid = spec.at("fluid").get<std::string>();
     const std::string file = spec.value("file", std::string("ph_diagram.png"));
     refuse_bad_name(file);
     const auto& points = spec.at("points");
-    PropsFn props = property_entry(dir);
+    PropsFn props = property_entry(library);
 
     // Pressures of the cycle decide the range of the dome drawn.
     double pmin = INFINITY, pmax = 0;
@@ -308,12 +313,13 @@ ResultsTable read_run_results(const fs::path& run_dir)
     return read_results(run_dir / "results.csv");
 }
 
-std::vector<fs::path> make_plots(const fs::path& run_dir)
+std::vector<fs::path> make_plots(const fs::path& run_dir, const fs::path& property_library)
 {
     ResultsTable table = read_run_results(run_dir);
     json spec = json::object();
     if (fs::exists(run_dir / "plots.json")) {
         const std::string text = read_bounded_file(run_dir / "plots.json", kModelFileLimit, "plot");
+        check_json_depth(text, "plot: " + (run_dir / "plots.json").string());
         try {
             spec = json::parse(text);
         } catch (const json::exception& e) {
@@ -343,7 +349,7 @@ std::vector<fs::path> make_plots(const fs::path& run_dir)
                                         unit, signals));
         }
     }
-    if (spec.contains("ph")) written.push_back(ph_plot(run_dir, table, spec["ph"]));
+    if (spec.contains("ph")) written.push_back(ph_plot(run_dir, table, spec["ph"], property_library));
     return written;
 }
 

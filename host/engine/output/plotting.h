@@ -38,8 +38,11 @@ std::vector<std::string> ph_time_warnings(const nlohmann::json& plots, double st
 ResultsTable read_run_results(const std::filesystem::path& run_dir);
 
 // Draws every plot of `run_dir` (using run_dir/plots.json when present) and
-// returns the PNG files written. Throws SimulationError when gnuplot is
+// returns the PNG files written. The pressure-enthalpy dome is computed with
+// `property_library`, never with the library in run_dir/Tarvex_files (a run
+// directory may come from anyone). Throws SimulationError when gnuplot is
 // missing or fails.
-std::vector<std::filesystem::path> make_plots(const std::filesystem::path& run_dir);
+std::vector<std::filesystem::path> make_plots(const std::filesystem::path& run_dir,
+                                              const std::filesystem::path& property_library);
 
 }  // namespace cyclesim

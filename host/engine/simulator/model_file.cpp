@@ -6,6 +6,7 @@
 
 #include "bounded_file.h"
 #include "errors.h"
+#include "json_depth.h"
 #include "json_messages.h"
 #include "number_text.h"
 
@@ -115,6 +116,9 @@ void parse_blocks(const json& doc, ModelSpec& model, const std::string& file)
 {
     const json& blocks = require(doc, "blocks", file);
     if (!blocks.is_array() || blocks.empty()) fail(file + ": blocks", "expected a non-empty array of blocks");
+    if (blocks.size() > kMaxBlocks)
+        fail(file + ": blocks", std::to_string(blocks.size()) + " blocks; a model may have at most " +
+                                    std::to_string(kMaxBlocks));
     std::set<std::string> names;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         std::string where = file + ": blocks[" + std::to_string(i) + "]";
@@ -157,6 +161,9 @@ void parse_connections(const json& doc, ModelSpec& model, const std::string& fil
     auto it = doc.find("connections");
     if (it == doc.end()) return;
     if (!it->is_array()) fail(file + ": connections", "expected an array");
+    if (it->size() > kMaxConnections)
+        fail(file + ": connections", std::to_string(it->size()) + " connections; a model may have at most " +
+                                         std::to_string(kMaxConnections));
     for (std::size_t i = 0; i < it->size(); ++i) {
         std::string where = file + ": connections[" + std::to_string(i) + "]";
         const json& c = (*it)[i];
@@ -295,12 +302,13 @@ const BlockSpec* ModelSpec::find_block(const std::string& n) const
 
 void apply_override(json& document, const std::string& assignment, const std::string& file)
 {
-    const std::string where = "--set " + assignment;
+    const std::string where = "--set " + message_excerpt(assignment);
     auto eq = assignment.find('=');
     if (eq == std::string::npos || eq == 0) fail(where, "expected BLOCK.PARAM[.FIELD]=VALUE");
     auto path = split(assignment.substr(0, eq), '.');
     std::string text = assignment.substr(eq + 1);
     if (path.size() < 2 || path.size() > 3) fail(where, "expected BLOCK.PARAM[.FIELD]=VALUE");
+    check_json_depth(text, where);
     json value;
     try {
         value = json::parse(text);
@@ -410,6 +418,7 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
 ModelSpec load_model(const std::filesystem::path& file, const ModelOverrides& overrides)
 {
     const std::string text = read_bounded_file(file, kModelFileLimit, "model file");
+    check_json_depth(text, file.string());
     json doc;
     try {
         doc = json::parse(text, nullptr, true, /*ignore_comments=*/false);

@@ -2,6 +2,7 @@
 
 #include "bounded_file.h"
 #include "errors.h"
+#include "json_depth.h"
 #include "json_messages.h"
 #include "sweep_points.h"
 
@@ -243,6 +244,7 @@ SweepPlan parse_sweep(const json& doc, const std::filesystem::path& file,
 SweepPlan load_sweep(const std::filesystem::path& file, const std::optional<std::filesystem::path>& points_csv)
 {
     const std::string text = read_bounded_file(file, kModelFileLimit, "sweep file");
+    check_json_depth(text, file.string());
     json doc;
     try {
         doc = json::parse(text);
