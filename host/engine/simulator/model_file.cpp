@@ -8,6 +8,7 @@
 #include "errors.h"
 #include "json_depth.h"
 #include "json_messages.h"
+#include "name_suggestion.h"
 #include "number_text.h"
 
 #include <cmath>
@@ -50,8 +51,12 @@ void check_keys(const json& object, const std::set<std::string>& allowed, const 
 {
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (it.key() == "comment") continue;
-        if (!allowed.count(it.key()))
-            fail(where, "unknown key \"" + it.key() + "\" (allowed here: " + join(allowed) + ", comment)");
+        if (!allowed.count(it.key())) {
+            const std::string near = nearest_name(it.key(), {allowed.begin(), allowed.end()});
+            fail(where, "unknown key \"" + message_excerpt(it.key()) + "\"" +
+                            (near.empty() ? std::string() : " (did you mean \"" + near + "\"?)") +
+                            " (allowed here: " + join(allowed) + ", comment)");
+        }
     }
 }
 

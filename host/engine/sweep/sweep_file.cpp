@@ -4,6 +4,7 @@
 #include "errors.h"
 #include "json_depth.h"
 #include "json_messages.h"
+#include "name_suggestion.h"
 #include "sweep_points.h"
 
 #include <cctype>
@@ -28,7 +29,10 @@ void check_keys(const json& object, const std::set<std::string>& allowed, const 
         if (it.key() == "comment" || allowed.count(it.key())) continue;
         std::string list;
         for (const auto& k : allowed) list += k + ", ";
-        fail(where, "unknown key \"" + it.key() + "\" (allowed here: " + list + "comment)");
+        const std::string near = nearest_name(it.key(), {allowed.begin(), allowed.end()});
+        fail(where, "unknown key \"" + message_excerpt(it.key()) + "\"" +
+                        (near.empty() ? std::string() : " (did you mean \"" + near + "\"?)") + " (allowed here: " +
+                        list + "comment)");
     }
 }
 

@@ -175,3 +175,39 @@ TEST_F(HostileLimits, PlottingLoadsNoLibraryFromTheDirectoryItPlots)
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_TRUE(fs::exists(dir / "ph.png")) << r.err;
 }
+
+// Slips that used to pass silently or be reported as something else: a
+// misspelt dialog field reported only as the missing one, a NUL byte that
+// cut a fluid name, a width that wrapped around 32 bits to 1, a time that is
+// not a number.
+TEST_F(HostileLimits, SlipsAreNamedAsTyped)
+{
+    const std::string inputs = "[[0.5, 1.2e6, 3.0e5, 2.5e5]]";
+    auto r = cyclesim({"eval", "Orvane", "--params", R"([{"C_evv": 2.0e-6}, "R134a"])", "--inputs", inputs});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find(R"(has no field "C_eev" (dialog parameter 1 holds "C_evv": misspelt "C_eev"?))"),
+              std::string::npos)
+        << r.err;
+
+    r = cyclesim({"eval", "Orvane", "--params", R"([{"C_eev": 2.0e-6}, "R134a\u0000junk"])", "--inputs", inputs});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("parameter 2: text holds a NUL character at position 5"), std::string::npos) << r.err;
+
+    r = cyclesim({"eval", "Orvane", "--params", R"([{"C_eev": 2.0e-6}, "R134a"])", "--inputs", inputs, "--time", "nan"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("--time must be a finite number, got nan"), std::string::npos) << r.err;
+
+    json m = small_model();
+    m["blocks"].push_back({{"name", "g"}, {"type", "gain"}, {"gain", 2.0}, {"width", 4294967297LL}});
+    m["connections"].push_back({{"from", "u.0.0"}, {"to", "g.0.0"}});
+    r = cyclesim({"check", tmp.write_json("wide.json", m).string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("width"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("from 1 to 100000"), std::string::npos) << r.err;
+
+    m = small_model();
+    m["solver"]["stop_tme"] = 2.0;
+    r = cyclesim({"check", tmp.write_json("typo.json", m).string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find(R"(unknown key "stop_tme" (did you mean "stop_time"?))"), std::string::npos) << r.err;
+}
