@@ -44,7 +44,13 @@ public:
     explicit EvalDirectory(const std::string& props)
     {
         namespace fs = std::filesystem;
-        if (props.empty() && fs::exists("Tarvex_files/libCoolProp.so")) return;
+        if (props.empty() && fs::exists("Tarvex_files/libCoolProp.so")) {
+            // A pipe or device there would block or fail in the loader.
+            if (!fs::is_regular_file("Tarvex_files/libCoolProp.so"))
+                throw SimulationError("property library Tarvex_files/libCoolProp.so is not a regular file "
+                                      "(a pipe, device or directory cannot be loaded)");
+            return;
+        }
         const fs::path library = props.empty() ? default_property_library() : fs::absolute(props);
         if (!fs::exists(library)) throw SimulationError("--props: property library " + library.string() + " not found");
         std::string pattern = (fs::temp_directory_path() / "cyclesim-eval-XXXXXX").string();

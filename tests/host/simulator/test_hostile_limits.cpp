@@ -4,6 +4,8 @@
 // directory whose property library would run code in `cyclesim plot`.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "feedback_loops.h"
@@ -210,4 +212,36 @@ TEST_F(HostileLimits, SlipsAreNamedAsTyped)
     r = cyclesim({"check", tmp.write_json("typo.json", m).string()});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find(R"(unknown key "stop_tme" (did you mean "stop_time"?))"), std::string::npos) << r.err;
+}
+
+// A FIFO where the property library is expected blocked `run` and `eval` in
+// the loader; both now refuse it at once (the alarm ends a hang at 30 s).
+TEST_F(HostileLimits, APipeWhereThePropertyLibraryIsExpectedIsRefused)
+{
+    const fs::path fifo = tmp.path() / "lib.so";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    json m = small_model();
+    auto r = cyclesim({"run", tmp.write_json("m.json", m).string(), "--props", fifo.string(), "-o",
+                       (tmp.path() / "run").string(), "--no-plot"},
+                      30);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("lib.so is not a regular file"), std::string::npos) << r.err;
+
+    r = cyclesim({"eval", "Orvane", "--params", R"([{"C_eev": 2.0e-6}, "R134a"])", "--inputs",
+                  "[[0.5, 1.2e6, 3.0e5, 2.5e5]]", "--props", fifo.string()},
+                 30);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("lib.so is not a regular file"), std::string::npos) << r.err;
+
+    // Placed in the working directory as the blocks' own set-up.
+    fs::create_directories(tmp.path() / "Tarvex_files");
+    ASSERT_EQ(::mkfifo((tmp.path() / "Tarvex_files" / "libCoolProp.so").c_str(), 0600), 0);
+    r = cyclesim({"eval", "Orvane", "--params", R"([{"C_eev": 2.0e-6}, "R134a"])", "--inputs",
+                  "[[0.5, 1.2e6, 3.0e5, 2.5e5]]"},
+                 30);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
 }
