@@ -245,3 +245,26 @@ TEST_F(HostileLimits, APipeWhereThePropertyLibraryIsExpectedIsRefused)
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
 }
+
+// A plot title starting with a quote left a 0-byte PNG (gnuplot read '''x
+// as an empty string and junk) and an empty signal list did the same; both
+// also cancelled the plots after them.
+TEST_F(HostileLimits, TitlesStartingWithAQuoteAreDrawnAndEmptySignalListsRefused)
+{
+    json m = small_model();
+    m["plots"] = {{"time",
+                   {{{"file", "a.png"}, {"title", "'quoted' title"}, {"ylabel", "'m'"}, {"signals", {"x"}}},
+                    {{"file", "b.png"}, {"title", "after it"}, {"signals", {"x"}}}}}};
+    const fs::path run = tmp.path() / "run";
+    auto r = cyclesim({"run", tmp.write_json("m.json", m).string(), "-o", run.string()});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    for (const char* png : {"a.png", "b.png"}) {
+        ASSERT_TRUE(fs::exists(run / png)) << png << "\n" << r.err;
+        EXPECT_GT(fs::file_size(run / png), 1000u) << png << "\n" << r.err;
+    }
+
+    m["plots"]["time"][0]["signals"] = json::array();
+    r = cyclesim({"check", tmp.write_json("m.json", m).string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("plots.time[0].signals: name at least one logged signal"), std::string::npos) << r.err;
+}
