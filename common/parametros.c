@@ -32,54 +32,14 @@ static const mxArray *registro(SimStruct *S, int_T indice)
     return p;
 }
 
-/* Edit distance of two short names (insertions, deletions, substitutions,
- * ignoring case), capped: names longer than 63 characters count as far. */
-static int distancia_nombres(const char *a, const char *b)
-{
-    size_t la = strlen(a), lb = strlen(b);
-    if (la > 63 || lb > 63) return 99;
-    int fila[64], anterior[64];
-    for (size_t j = 0; j <= lb; ++j) anterior[j] = (int)j;
-    for (size_t i = 1; i <= la; ++i) {
-        fila[0] = (int)i;
-        for (size_t j = 1; j <= lb; ++j) {
-            const int igual = (a[i - 1] | 0x20) == (b[j - 1] | 0x20);
-            int d = anterior[j - 1] + (igual ? 0 : 1);
-            if (anterior[j] + 1 < d) d = anterior[j] + 1;
-            if (fila[j - 1] + 1 < d) d = fila[j - 1] + 1;
-            fila[j] = d;
-        }
-        memcpy(anterior, fila, sizeof fila);
-    }
-    return anterior[lb];
-}
-
-/* A missing field, named with what the record holds instead when that looks
- * like a misspelling of it (at most two letters apart). */
-static void campo_ausente(SimStruct *S, const mxArray *p, int_T indice, const char *campo)
-{
-    const char *parecido = NULL;
-    int mejor = 3;
-    for (int k = 0; k < mxGetNumberOfFields(p); ++k) {
-        const char *nombre = mxGetFieldNameByNumber(p, k);
-        if (nombre == NULL) continue;
-        const int d = distancia_nombres(nombre, campo);
-        if (d < mejor) mejor = d, parecido = nombre;
-    }
-    if (parecido != NULL)
-        fijar_error(S, "%s: dialog parameter %d has no field \"%s\"; it has \"%.63s\", a misspelling of it?",
-                    nombre_bloque(S), (int)indice + 1, campo, parecido);
-    else
-        fijar_error(S, "%s: dialog parameter %d has no field \"%s\"", nombre_bloque(S), (int)indice + 1, campo);
-}
-
 int comprobar_campo_numerico(SimStruct *S, int_T indice, const char *campo)
 {
     const mxArray *p = registro(S, indice);
     if (p == NULL) return 0;
     const mxArray *f = mxGetField(p, 0, campo);
     if (f == NULL) {
-        campo_ausente(S, p, indice, campo);
+        fijar_error(S, "%s: dialog parameter %d has no field \"%s\"", nombre_bloque(S),
+                    (int)indice + 1, campo);
         return 0;
     }
     if (!mxIsDouble(f) || mxGetPr(f) == NULL) {
@@ -96,7 +56,8 @@ int comprobar_campo_texto(SimStruct *S, int_T indice, const char *campo, int_T c
     if (p == NULL) return 0;
     const mxArray *f = mxGetField(p, 0, campo);
     if (f == NULL) {
-        campo_ausente(S, p, indice, campo);
+        fijar_error(S, "%s: dialog parameter %d has no field \"%s\"", nombre_bloque(S),
+                    (int)indice + 1, campo);
         return 0;
     }
     if (!mxIsChar(f)) {

@@ -12,6 +12,7 @@ PACKAGES=(
   octave
   jq
   parallel
+  clang libclang-rt-dev   # the fuzz budget (scripts/fuzz.sh): Clang's libFuzzer and sanitizer runtimes
 )
 
 missing=()

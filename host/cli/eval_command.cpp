@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "errors.h"
 #include "evaluate.h"
+#include "json_depth.h"
 #include "json_messages.h"
 #include "json_numbers.h"
 #include "number_text.h"
@@ -26,8 +27,9 @@ nlohmann::json parse_json_argument(const std::string& text, const std::string& o
 {
     std::string source = text;
     if (!text.empty() && text[0] == '@') source = read_bounded_file(text.substr(1), kModelFileLimit, option);
+    check_json_depth(source, option);
     try {
-        return parse_json_bounded(source);
+        return nlohmann::json::parse(source);
     } catch (const nlohmann::json::exception& e) {
         // Also a number beyond the range of a double ("1e400").
         throw SimulationError(option + ": invalid JSON: " + json_reason(e));
@@ -44,7 +46,13 @@ public:
     explicit EvalDirectory(const std::string& props)
     {
         namespace fs = std::filesystem;
-        if (props.empty() && fs::exists("Tarvex_files/libCoolProp.so")) return;
+        if (props.empty() && fs::exists("Tarvex_files/libCoolProp.so")) {
+            // A pipe or device there would block or fail in the loader.
+            if (!fs::is_regular_file("Tarvex_files/libCoolProp.so"))
+                throw SimulationError("property library Tarvex_files/libCoolProp.so is not a regular file "
+                                      "(a pipe, device or directory cannot be loaded)");
+            return;
+        }
         const fs::path library = props.empty() ? default_property_library() : fs::absolute(props);
         if (!fs::exists(library)) throw SimulationError("--props: property library " + library.string() + " not found");
         std::string pattern = (fs::temp_directory_path() / "cyclesim-eval-XXXXXX").string();

@@ -5,9 +5,10 @@
 #include <iostream>
 
 #include "commands.h"
-#include "run_directory.h"
+#include "json_depth.h"
 #include "errors.h"
 #include "plotting.h"
+#include "run_directory.h"
 #include "run_model.h"
 #include "simulation.h"
 
@@ -97,7 +98,12 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
         run.strict = options->strict;
         if (!options->settle.empty()) {
             try {
-                run.settle = parse_json_bounded(options->settle);
+                check_json_depth(options->settle, "--settle");
+                run.settle = nlohmann::json::parse(options->settle);
+            } catch (const SimulationError& e) {
+                std::cerr << "cyclesim run: " << e.what() << std::endl;
+                exit_code = 1;
+                return;
             } catch (const nlohmann::json::exception&) {
                 std::cerr << "cyclesim run: --settle: not valid JSON" << std::endl;
                 exit_code = 1;

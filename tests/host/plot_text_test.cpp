@@ -13,13 +13,15 @@
 using namespace cyclesim;
 namespace fs = std::filesystem;
 
-TEST(PlotText, SingleQuotedWithQuotesDoubledAndControlCharactersDropped)
+TEST(PlotText, SingleQuotedWithQuotesJoinedInAndControlCharactersDropped)
 {
     EXPECT_EQ(gnuplot_string("Pressures [Pa]"), "'Pressures [Pa]'");
-    EXPECT_EQ(gnuplot_string("it's"), "'it''s'");
-    EXPECT_EQ(gnuplot_string("''"), "''''''");
+    // A doubled quote at the start would be read by gnuplot as an empty
+    // string and junk; each quote is joined in as "'".
+    EXPECT_EQ(gnuplot_string("it's"), "'it' . \"'\" . 's'");
+    EXPECT_EQ(gnuplot_string("'x"), "'' . \"'\" . 'x'");
     // A line break would end the string and start a command.
-    EXPECT_EQ(gnuplot_string("a\nsystem('x')\r\t\x1b\x7f"), "'asystem(''x'')'");
+    EXPECT_EQ(gnuplot_string("a\nsystem('x')\r\t\x1b\x7f"), "'asystem(' . \"'\" . 'x' . \"'\" . ')'");
     // Backquotes, dollars, backslashes and double quotes are literal inside
     // single quotes, and bytes of UTF-8 text pass unchanged.
     EXPECT_EQ(gnuplot_string("`x` $(y) \\n \"z\" \xc2\xb0" "C"), "'`x` $(y) \\n \"z\" \xc2\xb0" "C'");

@@ -1,6 +1,7 @@
 #include "block_instance.h"
 
 #include "contract_checks.h"
+#include "name_suggestion.h"
 #include "errors.h"
 #include "number_text.h"
 
@@ -48,7 +49,7 @@ void BlockInstance::check_status(const char* callback, double t)
         std::string msg = S_.errorStatus;
         S_.errorStatus = nullptr;
         throw SimulationError("block '" + name_ + "' (S-function " + plugin_->name() + ") in " +
-                              callback + " at t = " + time_text(t) + ": " + msg);
+                              callback + " at t = " + time_text(t) + ": " + msg + misspelt_field_hint(msg, params_));
     }
 }
 

@@ -25,11 +25,22 @@ MxPtr numbers_to_row(const nlohmann::json& array, const std::string& where)
 MxPtr dialog_value_from_json(const nlohmann::json& value, const std::string& where)
 {
     if (value.is_number()) return MxPtr(mxCreateDoubleScalar(value.get<double>()));
-    if (value.is_string()) return MxPtr(mxCreateString(value.get<std::string>().c_str()));
+    if (value.is_string()) {
+        // A block reads its texts as C strings: a NUL inside one would cut
+        // it silently ("R134a\u0000junk" read as R134a), so it is refused.
+        const std::string& text = value.get_ref<const std::string&>();
+        if (const auto nul = text.find('\0'); nul != std::string::npos)
+            throw SimulationError(where + ": text holds a NUL character at position " + std::to_string(nul));
+        return MxPtr(mxCreateString(text.c_str()));
+    }
     if (value.is_array()) return numbers_to_row(value, where);
     if (value.is_object()) {
         std::vector<std::string> names;
-        for (auto it = value.begin(); it != value.end(); ++it) names.push_back(it.key());
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            if (it.key().find('\0') != std::string::npos)
+                throw SimulationError(where + ": a field name holds a NUL character");
+            names.push_back(it.key());
+        }
         std::vector<const char*> cnames;
         for (const auto& n : names) cnames.push_back(n.c_str());
         MxPtr s(mxCreateStructMatrix(1, 1, static_cast<int>(cnames.size()), cnames.data()));

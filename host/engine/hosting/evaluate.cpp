@@ -6,6 +6,8 @@
 #include "errors.h"
 #include "json_numbers.h"
 
+#include <cmath>
+
 namespace cyclesim {
 
 namespace {
@@ -23,6 +25,11 @@ void apply_override(std::span<double> target, const std::vector<double>& values,
 
 nlohmann::json evaluate_block(PluginRegistry& registry, const EvaluationRequest& request)
 {
+    // The time reaches the block through ssGetT; a block has no way to refuse
+    // a time that is not a number, so it is refused here.
+    if (!std::isfinite(request.time))
+        throw SimulationError(request.block + ": --time must be a finite number, got " +
+                              (std::isnan(request.time) ? std::string("nan") : std::string(request.time > 0 ? "inf" : "-inf")));
     auto plugin = registry.load(request.block);
     BlockInstance block(plugin, request.block, dialog_from_json(request.params, request.block));
     block.initialize_sizes();

@@ -12,41 +12,10 @@ std::string json_reason(const nlohmann::json::exception& error)
     return text;
 }
 
-namespace {
-
-// The library's exceptions cannot be made outside it; one of its own kind,
-// so that callers catching nlohmann::json::exception report it as any
-// other reason the text is not acceptable.
-class NestingTooDeep : public nlohmann::json::exception {
-public:
-    NestingTooDeep() : exception(0, "[json.exception.nesting] nested deeper than 64 levels") {}
-};
-
-}  // namespace
-
-nlohmann::json parse_json_bounded(const std::string& text, bool ignore_comments)
+std::string message_excerpt(const std::string& text, std::size_t limit)
 {
-    // The depth is measured on the text before parsing, in one pass (the
-    // library's parse callback would do it too, but makes long arrays
-    // quadratic): brackets outside strings, escapes inside them skipped.
-    int depth = 0;
-    bool in_string = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (in_string) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                in_string = false;
-        } else if (c == '"') {
-            in_string = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > kMaxJsonDepth) throw NestingTooDeep();
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return nlohmann::json::parse(text, nullptr, true, ignore_comments);
+    if (text.size() <= limit) return text;
+    return text.substr(0, limit) + "... (" + std::to_string(text.size() - limit) + " more bytes)";
 }
 
 }  // namespace cyclesim

@@ -12,15 +12,9 @@ namespace cyclesim {
 // "number overflow parsing '1e400'" for "[json.exception.out_of_range.406] number overflow parsing '1e400'".
 std::string json_reason(const nlohmann::json::exception& error);
 
-// Nesting deeper than this is refused while parsing: no model, sweep or
-// argument needs more than a few levels, and a document nested many
-// thousand levels deep would exhaust the stack of whatever walks it
-// (printing it, copying it, destroying it).
-inline constexpr int kMaxJsonDepth = 64;
-
-// JSON text parsed as nlohmann::json::parse does (its exceptions unchanged),
-// except that nesting beyond kMaxJsonDepth throws
-// nlohmann::json::out_of_range (reason: "nested deeper than 64 levels").
-nlohmann::json parse_json_bounded(const std::string& text, bool ignore_comments = false);
+// A user's text as quoted in a message: whole when short, else its first
+// `limit` bytes and the count of the rest, so that a 30 MB argument does not
+// become a 30 MB message.
+std::string message_excerpt(const std::string& text, std::size_t limit = 80);
 
 }  // namespace cyclesim

@@ -8,7 +8,10 @@ std::string gnuplot_string(const std::string& text)
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f) continue;
-        if (c == '\'') out += '\'';
+        if (c == '\'') {
+            out += "' . \"'\" . '";
+            continue;
+        }
         out += c;
     }
     return out + "'";

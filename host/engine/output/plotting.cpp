@@ -7,6 +7,7 @@
 #include "errors.h"
 #include "gnuplot_process.h"
 #include "gnuplot_text.h"
+#include "json_depth.h"
 #include "json_messages.h"
 #include "plot_file_name.h"
 
@@ -396,8 +397,9 @@ std::vector<fs::path> make_plots(const fs::path& run_dir, const fs::path& proper
     json spec = json::object();
     if (fs::exists(run_dir / "plots.json")) {
         const std::string text = read_bounded_file(run_dir / "plots.json", kModelFileLimit, "plot");
+        check_json_depth(text, "plot: " + (run_dir / "plots.json").string());
         try {
-            spec = parse_json_bounded(text);
+            spec = json::parse(text);
         } catch (const json::exception& e) {
             throw SimulationError("plot: " + (run_dir / "plots.json").string() + ": " + json_reason(e));
         }

@@ -27,6 +27,21 @@ void unlink_if_symlink(const fs::path& file)
     if (ec) throw SimulationError("cannot remove the symbolic link " + file.string() + ": " + ec.message());
 }
 
+namespace {
+
+// The blocks dlopen the library: a FIFO there would block the run forever
+// in the loader, a device or directory would fail without a useful word.
+void refuse_unless_regular(const fs::path& library, const std::string& what)
+{
+    std::error_code ec;
+    const auto status = fs::status(library, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        throw SimulationError(what + " " + library.string() +
+                              " is not a regular file (a pipe, device or directory cannot be loaded)");
+}
+
+}  // namespace
+
 std::vector<std::string> prepare_run_directory(const fs::path& dir, const fs::path& library)
 {
     std::vector<std::string> notes;
@@ -41,11 +56,13 @@ std::vector<std::string> prepare_run_directory(const fs::path& dir, const fs::pa
     if (ec) throw SimulationError("cannot create the run directory " + (dir / "Tarvex_files").string() + ": " + ec.message());
     const fs::path link = dir / "Tarvex_files" / "libCoolProp.so";
     if (fs::symlink_status(link).type() != fs::file_type::not_found) {
+        refuse_unless_regular(link, "property library");
         notes.push_back("kept the existing property library " + link.string() +
                         (fs::is_symlink(link) ? " -> " + fs::read_symlink(link).string() : std::string()));
         return notes;
     }
     const fs::path target = fs::absolute(library);
+    refuse_unless_regular(target, "property library");
     if (!fs::exists(target)) {
         notes.push_back("warning: property library " + target.string() + " not found; blocks that need one will fail");
         return notes;

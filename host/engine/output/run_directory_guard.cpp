@@ -28,6 +28,25 @@ bool prepared_for_a_run(const fs::path& dir)
     return !ec;
 }
 
+// A directory an earlier run wrote may since hold links where the run's
+// files were (results.csv, run.log, summary.json.part, Tarvex_files, ...):
+// opening those names for writing would write wherever the links point, and
+// a linked Tarvex_files would receive the library link there. The only link
+// a run directory may hold is the property library inside Tarvex_files.
+void refuse_links(const fs::path& dir)
+{
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        if (!entry.is_symlink(ec)) continue;
+        std::error_code read_ec;
+        const fs::path target = fs::read_symlink(entry.path(), read_ec);
+        throw SimulationError("run directory " + dir.string() + ": " + entry.path().filename().string() +
+                              " is a symbolic link" + (read_ec ? std::string() : " to " + target.string()) +
+                              "; a run writes nothing through links (remove it, or give -o another directory)");
+    }
+    if (ec) throw SimulationError("cannot read the run directory " + dir.string() + ": " + ec.message());
+}
+
 }  // namespace
 
 void claim_run_directory(const fs::path& dir)
@@ -43,6 +62,7 @@ void claim_run_directory(const fs::path& dir)
             throw SimulationError("run directory " + dir.string() +
                                   " already holds files that no run of cyclesim wrote; give -o a new or empty "
                                   "directory, or one an earlier run wrote");
+        refuse_links(dir);
     } else {
         fs::create_directories(dir, ec);
         if (ec) throw SimulationError("cannot create the run directory " + dir.string() + ": " + ec.message());

@@ -9,7 +9,8 @@
 //   - a directory holding nothing but Tarvex_files/libCoolProp.so, the
 //     property library a user placed there for the run.
 //
-// Anything else is refused before the run starts, naming the directory.
+// Anything else is refused before the run starts, naming the directory; so is
+// a directory holding a symbolic link among its entries (see refuse_links).
 #pragma once
 
 #include <filesystem>

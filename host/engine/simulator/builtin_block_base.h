@@ -158,8 +158,10 @@ public:
     {
         if (declares("width") && has("width")) {
             const json& j = value("width");
-            if (!j.is_number_integer() || j.get<int>() < 1 || j.get<int>() > 100000)
-                fail("width", "expected a positive integer");
+            // Compared as the JSON number it is: 4294967297 read as an int
+            // would wrap around to 1.
+            if (!j.is_number_integer() || j.get<double>() < 1 || j.get<double>() > 100000)
+                fail("width", "expected a whole number from 1 to 100000");
             int w = j.get<int>();
             if (width_ > 1 && w != width_)
                 fail("width", "is " + std::to_string(w) + " but other settings have " + std::to_string(width_) +

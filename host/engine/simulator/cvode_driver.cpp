@@ -162,9 +162,13 @@ void Simulation::Impl::integrate(RunObserver& observer)
 
         integrator_message.clear();
         pending_error = nullptr;
+        trial_error = nullptr;
         double tret = t;
         int flag = CVode(cv.mem, target, cv.y, &tret, CV_ONE_STEP);
         if (pending_error) std::rethrow_exception(pending_error);
+        // Smaller steps did not carry the run past a block's error: that
+        // error, as the block gave it, ends the run.
+        if (flag < 0 && trial_error) std::rethrow_exception(trial_error);
         if (flag < 0) {
             std::string msg = "integrator failed at t = " + time_text(tret) + " (" + cvode_flag_name(flag) + ")";
             if (!last_nonfinite.empty()) msg = last_nonfinite + "; " + msg;

@@ -40,14 +40,12 @@ double dialog_number(const nlohmann::json& document, const std::string& referenc
     const nlohmann::json* value = nullptr;
     if (block->contains("params")) {
         const auto& params = (*block)["params"];
-        std::size_t consumed = 0;
-        long position = 0;
-        try {
-            position = std::stol(parts[1], &consumed);
-        } catch (const std::exception&) {
-            consumed = 0;
-        }
-        if (consumed != parts[1].size() || !params.is_array() || position < 1 ||
+        // Digits only, as --set reads PARAM: "+4", " 4" or "4e0" are not
+        // positions here either.
+        const bool digits = !parts[1].empty() && parts[1].size() <= 6 &&
+                            parts[1].find_first_not_of("0123456789") == std::string::npos;
+        const long position = digits ? std::stol(parts[1]) : 0;
+        if (!digits || !params.is_array() || position < 1 ||
             position > static_cast<long>(params.size()))
             refuse(where, reference, "block '" + parts[0] + "' has no dialog parameter " + parts[1] +
                                          " (PARAM is the 1-based position)");

@@ -8,7 +8,9 @@
 
 #include "bounded_file.h"
 #include "errors.h"
+#include "json_depth.h"
 #include "json_messages.h"
+#include "name_suggestion.h"
 #include "number_text.h"
 
 #include <cmath>
@@ -48,34 +50,16 @@ std::string join(const std::set<std::string>& names)
     throw SimulationError(where + ": " + reason);
 }
 
-// Edit distance (insertions, deletions, substitutions) of two keys; long
-// keys count as far apart.
-std::size_t key_distance(const std::string& a, const std::string& b)
-{
-    if (a.size() > 64 || b.size() > 64) return 99;
-    std::vector<std::size_t> previous(b.size() + 1), row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j)
-            row[j] = std::min({previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1), previous[j] + 1, row[j - 1] + 1});
-        std::swap(row, previous);
-    }
-    return previous[b.size()];
-}
-
 void check_keys(const json& object, const std::set<std::string>& allowed, const std::string& where)
 {
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (it.key() == "comment") continue;
-        if (allowed.count(it.key())) continue;
-        // The nearest allowed key, when the typed one looks like a slip of it.
-        std::string nearest;
-        std::size_t best = 3;
-        for (const auto& a : allowed)
-            if (const std::size_t d = key_distance(it.key(), a); d < best) best = d, nearest = a;
-        fail(where, "unknown key \"" + it.key() + "\"" + (nearest.empty() ? "" : " (did you mean \"" + nearest + "\"?)") +
-                        " (allowed here: " + join(allowed) + ", comment)");
+        if (!allowed.count(it.key())) {
+            const std::string near = nearest_name(it.key(), {allowed.begin(), allowed.end()});
+            fail(where, "unknown key \"" + message_excerpt(it.key()) + "\"" +
+                            (near.empty() ? std::string() : " (did you mean \"" + near + "\"?)") +
+                            " (allowed here: " + join(allowed) + ", comment)");
+        }
     }
 }
 
@@ -140,6 +124,9 @@ void parse_blocks(const json& doc, ModelSpec& model, const std::string& file)
 {
     const json& blocks = require(doc, "blocks", file);
     if (!blocks.is_array() || blocks.empty()) fail(file + ": blocks", "expected a non-empty array of blocks");
+    if (blocks.size() > kMaxBlocks)
+        fail(file + ": blocks", std::to_string(blocks.size()) + " blocks; a model may have at most " +
+                                    std::to_string(kMaxBlocks));
     std::set<std::string> names;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         std::string where = file + ": blocks[" + std::to_string(i) + "]";
@@ -182,6 +169,9 @@ void parse_connections(const json& doc, ModelSpec& model, const std::string& fil
     auto it = doc.find("connections");
     if (it == doc.end()) return;
     if (!it->is_array()) fail(file + ": connections", "expected an array");
+    if (it->size() > kMaxConnections)
+        fail(file + ": connections", std::to_string(it->size()) + " connections; a model may have at most " +
+                                         std::to_string(kMaxConnections));
     for (std::size_t i = 0; i < it->size(); ++i) {
         std::string where = file + ": connections[" + std::to_string(i) + "]";
         const json& c = (*it)[i];
@@ -377,27 +367,18 @@ const BlockSpec* ModelSpec::find_block(const std::string& n) const
     return lookup();
 }
 
-// At most `limit` bytes of a text for a message (a value may be megabytes):
-// its start and how long it was.
-std::string excerpt(const std::string& text, std::size_t limit = 120)
-{
-    if (text.size() <= limit) return text;
-    std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a UTF-8 letter
-    return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " bytes)";
-}
-
 void apply_override(json& document, const std::string& assignment, const std::string& file)
 {
-    const std::string where = "--set " + excerpt(assignment);
+    const std::string where = "--set " + message_excerpt(assignment);
     auto eq = assignment.find('=');
     if (eq == std::string::npos || eq == 0) fail(where, "expected BLOCK.PARAM[.FIELD]=VALUE");
     auto path = split(assignment.substr(0, eq), '.');
     std::string text = assignment.substr(eq + 1);
     if (path.size() < 2 || path.size() > 3) fail(where, "expected BLOCK.PARAM[.FIELD]=VALUE");
+    check_json_depth(text, where);
     json value;
     try {
-        value = parse_json_bounded(text);
+        value = json::parse(text);
     } catch (const json::parse_error&) {
         value = text;  // plain text, e.g. a fluid name
     } catch (const json::exception& e) {
@@ -505,9 +486,10 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
 ModelSpec load_model(const std::filesystem::path& file, const ModelOverrides& overrides)
 {
     const std::string text = read_bounded_file(file, kModelFileLimit, "model file");
+    check_json_depth(text, file.string());
     json doc;
     try {
-        doc = parse_json_bounded(text);
+        doc = json::parse(text);
     } catch (const json::exception& e) {
         throw SimulationError(file.string() + ": invalid JSON: " + json_reason(e));
     }

@@ -72,6 +72,14 @@ enum class Method { BDF, Adams };
 // major step stops when it reaches them.
 inline constexpr long kMaxOutputRows = 10'000'000;
 
+// Blocks and connections a model may have. The largest example has a few
+// dozen blocks; the execution plan, the loop solver's dense Jacobian and the
+// integrator's dense matrix grow with the square of the size, so a model
+// thousands of blocks long is refused when it is read rather than taking
+// minutes and gigabytes before it fails.
+inline constexpr std::size_t kMaxBlocks = 2'000;
+inline constexpr std::size_t kMaxConnections = 20'000;
+
 struct SolverSpec {
     double start_time = 0.0;
     double stop_time = 10.0;

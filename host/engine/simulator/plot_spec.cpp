@@ -56,6 +56,8 @@ void validate_plot_spec(const json& spec, const std::vector<std::string>& logged
             plot_file(p, at);
             text(p, "title", at);
             text(p, "ylabel", at);
+            // gnuplot given a plot command without curves writes an empty PNG.
+            if (p["signals"].empty()) throw SimulationError(where + at + ".signals: name at least one logged signal");
             for (const auto& s : p["signals"]) known(s, at + ".signals");
             if (p.contains("yrange") && !(p["yrange"].is_array() && p["yrange"].size() == 2 &&
                                           p["yrange"][0].is_number() && p["yrange"][1].is_number() &&

@@ -54,6 +54,7 @@ struct Simulation::Impl {
     // Failures inside solver callbacks are kept here and raised once the
     // solver has returned.
     std::exception_ptr pending_error;
+    std::exception_ptr trial_error;  // a block's error at a trial state, retried with a smaller step
     std::string last_nonfinite;  // latest minor-step trouble (non-finite value, unsolved loop)
     std::string integrator_message;
 

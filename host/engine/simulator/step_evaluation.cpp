@@ -105,6 +105,17 @@ int Simulation::Impl::rhs(double t, const double* y, double* dy)
     } catch (const LoopFailure& e) {
         last_nonfinite = e.what();
         return 1;
+    } catch (const TripError&) {
+        pending_error = std::current_exception();
+        return -1;
+    } catch (const SimulationError& e) {
+        // A block refusing a trial state (a condenser handed zone lengths
+        // outside [0, 1] by a step too long) says nothing about the run: the
+        // integrator retries with a smaller step. Only when retrying does not
+        // help does this error end the run (see the integrator driver).
+        trial_error = std::current_exception();
+        last_nonfinite = e.what();
+        return 1;
     } catch (...) {
         pending_error = std::current_exception();
         return -1;
@@ -119,7 +130,12 @@ int Simulation::Impl::rhs(double t, const double* y, double* dy)
 int Simulation::Impl::jacobian(double t, const double* y, const double* fy, double* const* columns, int n,
                                double* ytmp, double* ftmp)
 {
-    const double floor = model.solver.atol / model.solver.rtol;
+    // Near zero a state is perturbed relative to the magnitude at which the
+    // absolute tolerance takes over from the relative one, atol/rtol, but to
+    // at most one: a tight rtol (1e-10) or a loose atol (1) would otherwise
+    // push a zone length or a fraction by whole units, to states no block can
+    // evaluate, and the Jacobian could not be formed at all.
+    const double floor = std::min(model.solver.atol / model.solver.rtol, 1.0);
     std::copy(y, y + n, ytmp);
     for (int j = 0; j < n; ++j) {
         const double h = kStateDifferenceStep * (std::fabs(y[j]) + floor);

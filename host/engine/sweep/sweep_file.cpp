@@ -2,7 +2,9 @@
 
 #include "bounded_file.h"
 #include "errors.h"
+#include "json_depth.h"
 #include "json_messages.h"
+#include "name_suggestion.h"
 #include "sweep_points.h"
 
 #include <cctype>
@@ -27,7 +29,10 @@ void check_keys(const json& object, const std::set<std::string>& allowed, const 
         if (it.key() == "comment" || allowed.count(it.key())) continue;
         std::string list;
         for (const auto& k : allowed) list += k + ", ";
-        fail(where, "unknown key \"" + it.key() + "\" (allowed here: " + list + "comment)");
+        const std::string near = nearest_name(it.key(), {allowed.begin(), allowed.end()});
+        fail(where, "unknown key \"" + message_excerpt(it.key()) + "\"" +
+                        (near.empty() ? std::string() : " (did you mean \"" + near + "\"?)") + " (allowed here: " +
+                        list + "comment)");
     }
 }
 
@@ -243,9 +248,10 @@ SweepPlan parse_sweep(const json& doc, const std::filesystem::path& file,
 SweepPlan load_sweep(const std::filesystem::path& file, const std::optional<std::filesystem::path>& points_csv)
 {
     const std::string text = read_bounded_file(file, kModelFileLimit, "sweep file");
+    check_json_depth(text, file.string());
     json doc;
     try {
-        doc = parse_json_bounded(text);
+        doc = json::parse(text);
     } catch (const json::exception& e) {
         throw SimulationError(file.string() + ": invalid JSON: " + json_reason(e));
     }

@@ -140,14 +140,6 @@ TEST(Orvane, RefusesParametersItCannotRead)
     std::string m = error_of(json::parse(R"([{"Ceev": 1e-6}, "Analytic"])"));
     EXPECT_NE(m.find("\"C_eev\""), std::string::npos) << m;
     EXPECT_NE(m.find("parameter 1"), std::string::npos) << m;
-    // A misspelling is named beside the field it misses; a field far from
-    // it is not offered.
-    EXPECT_NE(m.find("it has \"Ceev\", a misspelling of it?"), std::string::npos) << m;
-    m = error_of(json::parse(R"([{"C_evv": 1e-6}, "Analytic"])"));
-    EXPECT_NE(m.find("has no field \"C_eev\"; it has \"C_evv\""), std::string::npos) << m;
-    m = error_of(json::parse(R"([{"flow_coefficient": 1e-6}, "Analytic"])"));
-    EXPECT_NE(m.find("has no field \"C_eev\""), std::string::npos) << m;
-    EXPECT_EQ(m.find("misspelling"), std::string::npos) << m;
     m = error_of(json::parse(R"([{"C_eev": "big"}, "Analytic"])"));
     EXPECT_NE(m.find("must be a real number"), std::string::npos) << m;
     m = error_of(json::parse(R"([{"C_eev": []}, "Analytic"])"));

@@ -233,6 +233,9 @@ TEST(ModelFile, LoopGuessesMayNameTheDialogValueTheyFollow)
     };
     EXPECT_HAS(refused("map.1.q"), "loop_guesses.\"map.0.0\": \"map.1.q\": dialog parameter 1 has no field \"q\"");
     EXPECT_HAS(refused("map.2.k"), "block 'map' has no dialog parameter 2");
+    // Positions as --set reads them: digits only.
+    EXPECT_HAS(refused("map.+1.k"), "block 'map' has no dialog parameter +1");
+    EXPECT_HAS(refused("map. 1.k"), "block 'map' has no dialog parameter  1");
     EXPECT_HAS(refused("ghost.1"), "no block named 'ghost'");
     EXPECT_HAS(refused("map.1"), "names {\"c1\":2.0,\"k\":0.5}, not a finite number");
     EXPECT_HAS(refused("src.slope"), "block 'src' has no setting \"slope\"");
