@@ -300,3 +300,15 @@ TEST_F(HostileLimits, AChatteringRunEndsAtTheStepBoundNamingTheBlock)
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("max_steps"), std::string::npos) << r.err;
 }
+
+// An integrator whose lower and upper limits are equal collapsed the step
+// size; it is refused at check.
+TEST_F(HostileLimits, AnIntegratorWithEqualLimitsIsRefusedAtCheck)
+{
+    json m = small_model();
+    m["blocks"].push_back({{"name", "held"}, {"type", "integrator"}, {"lower", 1.0}, {"upper", 1.0}, {"initial", 1.0}});
+    m["connections"].push_back({{"from", "u.0.0"}, {"to", "held.0.0"}});
+    auto r = cyclesim({"check", tmp.write_json("m.json", m).string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("equals upper (1): the state could not move"), std::string::npos) << r.err;
+}
