@@ -35,9 +35,18 @@ public:
         const int w = s.width();
         for (auto* v : {&initial_, &lower_, &upper_}) *v = Settings::broadcast(*v, w);
         s.check_limits(lower_, upper_);
-        for (int i = 0; i < w; ++i)
+        for (int i = 0; i < w; ++i) {
+            // A state pinned between equal limits is on both at once: every
+            // derivative is "into" one of them, the state is clamped back at
+            // each step and the step size collapses. A fixed value is a
+            // constant source.
+            if (lower_[i] == upper_[i])
+                s.fail("lower", "equals upper (" + Settings::number_text(lower_[i]) +
+                                    (w > 1 ? ", element " + std::to_string(i) : std::string()) +
+                                    "): the state could not move; a fixed value is a constant source");
             if (initial_[i] < lower_[i] || initial_[i] > upper_[i])
                 s.fail("initial", "lies outside lower..upper (" + Settings::number_text(initial_[i]) + ")");
+        }
         add_input(w);
         if (reset_) add_input(w);
         add_output(w);

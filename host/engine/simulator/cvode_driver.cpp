@@ -154,6 +154,38 @@ void Simulation::Impl::integrate(RunObserver& observer)
     if (!cv.y_out) throw SimulationError("cannot allocate the interpolated state vector");
     std::size_t next_break = 0;
     int tiny_steps = 0;
+    long steps_taken = 0;
+    // The state with the largest weighted local error of the last step: the
+    // one whose dynamics hold the step size down.
+    auto stiffest_state = [&]() -> std::string {
+        N_Vector weights = N_VClone(cv.y), errors = N_VClone(cv.y);
+        std::string text;
+        if (weights && errors && CVodeGetErrWeights(cv.mem, weights) == CV_SUCCESS &&
+            CVodeGetEstLocalErrors(cv.mem, errors) == CV_SUCCESS) {
+            const double* w = N_VGetArrayPointer(weights);
+            const double* e = N_VGetArrayPointer(errors);
+            int worst = -1;
+            double largest = -1.0;
+            for (int i = 0; i < n_states; ++i)
+                if (std::isfinite(e[i] * w[i]) && std::fabs(e[i] * w[i]) > largest) {
+                    largest = std::fabs(e[i] * w[i]);
+                    worst = i;
+                }
+            int offset = 0;
+            for (const auto& b : blocks) {
+                const int count = static_cast<int>(b->cont_states().size());
+                if (worst >= offset && worst < offset + count) {
+                    text = "the state holding the steps down: block '" + b->name() + "', continuous state " +
+                           std::to_string(worst - offset);
+                    break;
+                }
+                offset += count;
+            }
+        }
+        if (weights) N_VDestroy(weights);
+        if (errors) N_VDestroy(errors);
+        return text.empty() ? std::string("no state's error could be read") : text;
+    };
 
     while (t < s.stop_time - eps && !observer.stop_requested()) {
         while (next_break < breakpoints.size() && breakpoints[next_break] <= t + eps) ++next_break;
@@ -189,6 +221,14 @@ void Simulation::Impl::integrate(RunObserver& observer)
         } else {
             tiny_steps = 0;
         }
+        // A run that needs millions of steps (a controller gain that makes
+        // the loop chatter, a time constant far below the others) ends,
+        // naming the state that holds the steps down.
+        if (++steps_taken > s.max_steps)
+            throw SimulationError("integrator took max_steps = " + std::to_string(s.max_steps) +
+                                  " steps without reaching stop_time, at t = " + time_text(tret) + " (last step " +
+                                  number_text(h) + " s); " + stiffest_state() +
+                                  " (a gain or time constant making the model this stiff, or raise solver.max_steps)");
         const bool at_target = flag == CV_TSTOP_RETURN || std::fabs(tret - target) <= eps;
         t = at_target ? target : tret;
 

@@ -266,7 +266,7 @@ void parse_solver(const json& doc, ModelSpec& model, const std::string& file)
     const std::string where = file + ": solver";
     if (!it->is_object()) fail(where, "expected an object");
     check_keys(*it, {"start_time", "stop_time", "rtol", "atol", "max_step", "initial_step", "output_interval",
-                     "method", "loop_tolerance", "loop_max_iterations", "settle"},
+                     "method", "loop_tolerance", "loop_max_iterations", "max_steps", "settle"},
                where);
     SolverSpec& s = model.solver;
     s.start_time = read_number(*it, "start_time", where, s.start_time);
@@ -280,6 +280,9 @@ void parse_solver(const json& doc, ModelSpec& model, const std::string& file)
     double iters = read_number(*it, "loop_max_iterations", where, s.loop_max_iterations, true);
     if (iters != std::floor(iters) || iters > 10000) fail(where + ".loop_max_iterations", "expected an integer up to 10000");
     s.loop_max_iterations = static_cast<int>(iters);
+    const double steps = read_number(*it, "max_steps", where, static_cast<double>(s.max_steps), true);
+    if (steps != std::floor(steps) || steps > 1e12) fail(where + ".max_steps", "expected a whole number up to 1e12");
+    s.max_steps = static_cast<long>(steps);
     if (it->contains("method")) {
         std::string m = require_string(*it, "method", where);
         if (m == "BDF" || m == "bdf")

@@ -91,6 +91,7 @@ struct SolverSpec {
     Method method = Method::BDF;
     double loop_tolerance = 1e-6;  // scaled residual of algebraic loops
     int loop_max_iterations = 50;
+    long max_steps = 5'000'000;    // integrator steps a run may take (a chattering or very stiff run ends)
     std::optional<SettleSpec> settle;  // end the run once settled (the stop time the bound)
 };
 

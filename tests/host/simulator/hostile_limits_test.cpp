@@ -268,3 +268,47 @@ TEST_F(HostileLimits, TitlesStartingWithAQuoteAreDrawnAndEmptySignalListsRefused
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("plots.time[0].signals: name at least one logged signal"), std::string::npos) << r.err;
 }
+
+// A PI controller with kp = 1e12 made the loop chatter: the integrator took
+// ever more steps of nanoseconds and the run never ended, leaving
+// summary.json "running". A bound on the steps ends it, naming the state
+// that holds the steps down.
+TEST_F(HostileLimits, AChatteringRunEndsAtTheStepBoundNamingTheBlock)
+{
+    json m = {{"blocks",
+               {{{"name", "setpoint"}, {"type", "step"}, {"time", 1.0}, {"before", 0.0}, {"after", 1.0}},
+                {{"name", "pi"}, {"type", "pid"}, {"kp", 1e12}, {"ti", 2.0}, {"lower", 0.0}, {"upper", 1.6}},
+                {{"name", "plant"}, {"type", "first_order"}, {"tau", 4.0}, {"gain", 2.0}}}},
+             {"connections",
+              {{{"from", "setpoint.0"}, {"to", "pi.0"}},
+               {{"from", "plant.0"}, {"to", "pi.1"}},
+               {{"from", "pi.0"}, {"to", "plant.0"}}}},
+             {"log", {{{"signal", "plant.0.0"}, {"name", "y"}}}},
+             {"solver", {{"stop_time", 60.0}, {"rtol", 1e-8}, {"atol", 1e-10}, {"output_interval", 0.5},
+                         {"max_steps", 20000}}}};
+    const fs::path run = tmp.path() / "run";
+    auto r = cyclesim({"run", tmp.write_json("m.json", m).string(), "-o", run.string(), "--no-plot"}, 60);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("integrator took max_steps = 20000 steps without reaching stop_time"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("the state holding the steps down: block 'pi'"), std::string::npos) << r.err;
+    EXPECT_EQ(read_json(run / "summary.json").value("status", ""), "failed");
+
+    m["solver"]["max_steps"] = 0.5;
+    r = cyclesim({"check", tmp.write_json("m.json", m).string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("max_steps"), std::string::npos) << r.err;
+}
+
+// An integrator whose lower and upper limits are equal collapsed the step
+// size; it is refused at check.
+TEST_F(HostileLimits, AnIntegratorWithEqualLimitsIsRefusedAtCheck)
+{
+    json m = small_model();
+    m["blocks"].push_back({{"name", "held"}, {"type", "integrator"}, {"lower", 1.0}, {"upper", 1.0}, {"initial", 1.0}});
+    m["connections"].push_back({{"from", "u.0.0"}, {"to", "held.0.0"}});
+    auto r = cyclesim({"check", tmp.write_json("m.json", m).string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("equals upper (1): the state could not move"), std::string::npos) << r.err;
+}
