@@ -124,7 +124,6 @@ struct Simulation::Impl {
 
     // --- steady state (steady_solver.cpp) ---------------------------------
     SteadyPoint solve_steady(RunObserver& observer);
-    SteadyPoint steady_point;
     void set_steady_evaluation(bool on);
     bool steady_evaluation = false;
     std::optional<SteadyPoint::Rating> rate_cycle();

@@ -66,7 +66,6 @@ void Simulation::Impl::set_steady_evaluation(bool on)
 
 SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
 {
-    (void)observer;
     const std::clock_t cpu_start = std::clock();
     const double t = model.solver.start_time;
     t_now = t;
@@ -339,7 +338,6 @@ SteadyPoint Simulation::Impl::solve_steady(RunObserver& observer)
     }
     point.solved = point.reason.empty() && flag >= 0;
     point.cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
-    steady_point = point;
     return point;
 }
 
