@@ -68,8 +68,11 @@ def main():
     ap.add_argument("--json", action="store_true", help="print the state and the charge as JSON instead")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
-    with open(args.model) as f:
-        model = json.load(f)
+    try:
+        with open(args.model) as f:
+            model = json.load(f)
+    except (OSError, ValueError) as e:
+        sys.exit(f"start_state: cannot read the model {args.model}: {e}")
     try:
         charge = args.charge
         if charge is None:
@@ -79,8 +82,11 @@ def main():
                 ci["Condenser_P_inicial"], ci["Condenser_h3_inicial"], ci["Condenser_L3_inicial"])
         air = args.air + 273.15
         state = condenser_of(model, build, air).start_state(air + args.approach, args.subcooling, charge)
-    except (RuntimeError, KeyError, StopIteration) as e:
-        sys.exit(f"start_state: {e}")
+    except (RuntimeError, KeyError, IndexError, TypeError, ValueError, ZeroDivisionError, OSError,
+            StopIteration) as e:
+        # A model without the blocks or settings this tool reads, or values
+        # it cannot use: a message, not a traceback.
+        sys.exit(f"start_state: {args.model}: {type(e).__name__}: {e}")
     if args.json:
         json.dump(dict(state, charge_kg=charge), sys.stdout, indent=2)
         print()
