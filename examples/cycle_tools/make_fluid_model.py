@@ -175,16 +175,24 @@ def main():
     ap.add_argument("--fluid", required=True)
     ap.add_argument("--build", default=os.path.join(HERE, "..", "..", "build"))
     ap.add_argument("--template", default=os.path.join(HERE, "..", "controlled_chiller", "controlled_chiller.json"))
-    ap.add_argument("-o", "--output", help="model file to write (default: standard output)")
+    ap.add_argument("-o", "--output", help="model file to write (default: standard output); an existing file "
+                    "is kept unless --force")
+    ap.add_argument("--force", action="store_true", help="replace an existing --output file")
     args = ap.parse_args()
-    with open(args.template) as f:
-        template = json.load(f)
+    if args.output and os.path.lexists(args.output) and not args.force:
+        sys.exit(f"make_fluid_model: {args.output} already exists (give --force to replace it)")
+    try:
+        with open(args.template) as f:
+            template = json.load(f)
+    except (OSError, ValueError) as e:
+        sys.exit(f"make_fluid_model: cannot read the template {args.template}: {e}")
     try:
         model, charge = fluid_model(template, os.path.abspath(args.build), args.fluid)
     except CannotSize as e:
         sys.exit(f"make_fluid_model: {args.fluid} cannot be sized for this chiller: {e}")
-    except RuntimeError as e:
-        sys.exit(f"make_fluid_model: {args.fluid}: {e}")
+    except (RuntimeError, KeyError, IndexError, TypeError, ValueError, ZeroDivisionError, OSError,
+            StopIteration) as e:
+        sys.exit(f"make_fluid_model: {args.fluid}: {type(e).__name__}: {e}")
     text = json.dumps(model, indent=2) + "\n"
     if args.output:
         with open(args.output, "w") as f:

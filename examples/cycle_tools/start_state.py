@@ -62,6 +62,13 @@ def main():
     ap.add_argument("--json", action="store_true", help="print the state and the charge as JSON instead")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
+    # The model is read here too (for its pressure transducers): one that
+    # cannot be read ends in a message, not a traceback.
+    try:
+        with open(args.model) as f:
+            blocks = {b["name"]: b for b in json.load(f)["blocks"]}
+    except (OSError, ValueError, KeyError, TypeError) as e:
+        sys.exit(f"start_state: cannot read the model {args.model}: {type(e).__name__}: {e}")
     charge = args.charge
     if charge is None:
         charge = json.loads(cyclesim_start(build, args.model, "--json"))["charge_kg"]
@@ -77,9 +84,7 @@ def main():
     # Pressure transducers (where the model has them) start at the
     # condenser's start pressure and the compressor's design suction
     # pressure, so that what they read in the first second is the start.
-    with open(args.model) as f:
-        blocks = {b["name"]: b for b in json.load(f)["blocks"]}
-    if "pressure_sensors" in blocks:
+    if "pressure_sensors" in blocks and "compressor" in blocks:
         suction = blocks["compressor"]["params"][2]
         print(f"--set pressure_sensors.initial=[{state['Condenser_P_inicial']:.10g},{suction:.10g}]")
 
