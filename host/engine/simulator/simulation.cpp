@@ -29,22 +29,25 @@ void Simulation::Impl::run(RunObserver& observer)
         terminate_all();
         throw;
     } catch (const std::exception& e) {
-        std::string msg = e.what();
-        std::string extra;
-        try {
-            extra = observer.explain_failure();
-        } catch (...) {
-        }
-        if (!extra.empty()) msg += "; " + extra;
-        try {
-            const std::string origin = failure_origin(msg);
-            if (!origin.empty()) msg += "; " + origin;
-        } catch (...) {
-        }
+        const std::string msg = explained_failure(e.what(), observer);
         terminate_all();
         throw SimulationError(msg);
     }
     for (auto& b : blocks) b->terminate();
+}
+
+std::string Simulation::Impl::explained_failure(const std::string& what, RunObserver& observer) noexcept
+{
+    std::string msg = what;
+    try {
+        const std::string extra = observer.explain_failure();
+        if (!extra.empty()) msg += "; " + extra;
+        const std::string origin = failure_origin(msg);
+        if (!origin.empty()) msg += "; " + origin;
+    } catch (...) {
+        // The failure itself is what must be reported.
+    }
+    return msg;
 }
 
 void Simulation::Impl::terminate_all() noexcept

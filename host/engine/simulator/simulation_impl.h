@@ -131,6 +131,9 @@ struct Simulation::Impl {
     void run(RunObserver& observer);
     SteadyPoint steady(RunObserver& observer);
     void terminate_all() noexcept;  // every block, after a failure
+    // A failure's message with what the observer adds (the property
+    // library's own message) and where it began.
+    std::string explained_failure(const std::string& what, RunObserver& observer) noexcept;
 
     // --- where a failure began (failure_origin.cpp) -------------------------
     // The logged state upstream of the block a failure message names, or

@@ -364,19 +364,8 @@ SteadyPoint Simulation::Impl::steady(RunObserver& observer)
         point.rating = rate_cycle();
         hand_off_row(point.time, observer);
     } catch (const std::exception& e) {
-        std::string msg = e.what();
-        std::string extra;
-        try {
-            extra = observer.explain_failure();
-        } catch (...) {
-        }
-        if (!extra.empty()) msg += "; " + extra;
-        for (auto& b : blocks) {
-            try {
-                b->terminate();
-            } catch (...) {
-            }
-        }
+        const std::string msg = explained_failure(e.what(), observer);
+        terminate_all();
         throw SimulationError(msg);
     }
     for (auto& b : blocks) b->terminate();
