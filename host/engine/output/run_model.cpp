@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 
 namespace cyclesim {
@@ -42,6 +43,49 @@ public:
     ScopedPrintSink& operator=(const ScopedPrintSink&) = delete;
 };
 
+// A run stopped by Ctrl-C or a polite kill (SIGINT, SIGTERM) ends like a
+// failed run: the rows so far reach results.csv and results.mat, and
+// summary.json says "interrupted". The handler only notes the signal; the
+// recorder acts on it at the next logged row or progress report. It also
+// gives the signal back its default action, so that a second one ends a run
+// stuck inside a long solve at once.
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+extern "C" void note_stop_signal(int sig)
+{
+    g_stop_signal = sig;
+    std::signal(sig, SIG_DFL);
+}
+
+class ScopedStopSignals {
+public:
+    ScopedStopSignals()
+    {
+        g_stop_signal = 0;
+        previous_int_ = std::signal(SIGINT, note_stop_signal);
+        previous_term_ = std::signal(SIGTERM, note_stop_signal);
+    }
+    ~ScopedStopSignals()
+    {
+        std::signal(SIGINT, previous_int_ == SIG_ERR ? SIG_DFL : previous_int_);
+        std::signal(SIGTERM, previous_term_ == SIG_ERR ? SIG_DFL : previous_term_);
+    }
+    ScopedStopSignals(const ScopedStopSignals&) = delete;
+    ScopedStopSignals& operator=(const ScopedStopSignals&) = delete;
+
+private:
+    void (*previous_int_)(int) = SIG_DFL;
+    void (*previous_term_)(int) = SIG_DFL;
+};
+
+void throw_if_stop_signal(double t)
+{
+    const int sig = g_stop_signal;
+    if (sig == 0) return;
+    throw SimulationError(std::string("interrupted by ") + (sig == SIGINT ? "SIGINT" : "SIGTERM") +
+                           " at t = " + number_text(t));
+}
+
 class RunRecorder final : public RunObserver {
 public:
     RunRecorder(const std::vector<std::unique_ptr<ResultWriter>>& writers, const std::filesystem::path& run_dir, const SolverSpec& solver, bool progress)
@@ -66,11 +110,13 @@ public:
                                   ": set solver.output_interval so that fewer rows are logged");
         for (const auto& w : writers_) w->row(t, values);
         last_row_ = values;
+        throw_if_stop_signal(t);
         if (settle_) settle_->add_row(t, values);
     }
 
     void on_progress(double t, const RunStatistics& stats) override
     {
+        throw_if_stop_signal(t);
         if (!progress_) return;
         auto now = std::chrono::steady_clock::now();
         if (shown_ && now - last_shown_ < std::chrono::milliseconds(200) && t < solver_.stop_time) return;
@@ -241,6 +287,7 @@ RunOutcome run_model(const RunOptions& options)
             ScopedPrintSink sink(&target);
             ScopedContractPolicy contract(policy);
             WorkingDirectory wd(dir);
+            ScopedStopSignals stop_signals;
             sim->run(recorder);
             outcome.ok = true;
         } catch (const TripError& e) {
@@ -249,6 +296,9 @@ RunOutcome run_model(const RunOptions& options)
         } catch (const std::exception& e) {
             outcome.message = e.what();
         }
+        // The simulator words every failure as its own; a stop signal noted
+        // during the run is what ended it.
+        const bool interrupted = !outcome.ok && !outcome.trip && g_stop_signal != 0;
         recorder.finish_progress();
         for (const auto& note : sim->start_notes()) log.line(note);
         summary["start"] = sim->start_notes();
@@ -269,7 +319,7 @@ RunOutcome run_model(const RunOptions& options)
                  : outcome.trip ? "tripped: " + outcome.message
                                 : "error: " + outcome.message);
 
-        summary["status"] = outcome.ok ? "completed" : outcome.trip ? "tripped" : "failed";
+        summary["status"] = outcome.ok ? "completed" : outcome.trip ? "tripped" : interrupted ? "interrupted" : "failed";
         if (!outcome.ok) summary["message"] = escape_invalid_utf8(outcome.message);
         if (outcome.trip) {
             const TripError::Trip& trip = *outcome.trip;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -265,6 +266,75 @@ TEST(PhDiagramTimes, PastTheEndWarnedAndLabelledTruly)
     const std::string script = read_text(dir / "plots" / "ph_diagram.gp");
     EXPECT_NE(script.find("cycle at t = 20 s (end of the results; 119, 239, 360 s asked)"), std::string::npos) << script;
     EXPECT_EQ(script.find("cycle at t = 119 s"), std::string::npos) << script;
+}
+
+}  // namespace
+
+namespace {
+
+std::size_t line_count(const fs::path& file)
+{
+    std::ifstream in(file);
+    std::size_t n = 0;
+    for (std::string line; std::getline(in, line);) ++n;
+    return n;
+}
+
+// A run ended by SIGTERM (or Ctrl-C) while it integrates: it exits with a
+// message instead of dying, its results.csv and results.mat hold the same
+// rows, and summary.json says "interrupted".
+TEST_F(ResultsMat, RunStoppedBySignalLeavesReadableFiles)
+{
+    json model = {{"blocks",
+                   {{{"name", "u"}, {"type", "constant"}, {"value", 1.0}},
+                    {{"name", "int"}, {"sfunction", "TestIntegrator"}, {"params", {0.0, 0.0}}}}},
+                  {"connections", {{{"from", "u.0.0"}, {"to", "int.0.0"}}}},
+                  {"log", {{{"signal", "int.0.0"}, {"name", "x"}, {"unit", "m"}}}},
+                  {"solver", {{"stop_time", 1e6}, {"max_step", 1e-3}, {"output_interval", 1.0}, {"max_steps", 1e12}}}};
+    const fs::path file = tmp.write_json("long.json", model);
+    const fs::path dir = tmp.path() / "long";
+    std::vector<std::string> all{testsupport::cyclesim_program().string(), "--blocks",
+                                 testsupport::blocks_dir().string(), "run", file.string(), "-o", dir.string(),
+                                 "--no-plot"};
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const fs::path err_file = tmp.path() / "stderr.txt";
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out = ::open("/dev/null", O_WRONLY);
+        if (err < 0 || out < 0) ::_exit(126);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::alarm(120);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    // Rows in results.csv: the integration (and the signal handling) runs.
+    for (int i = 0; i < 600 && line_count(dir / "results.csv") < 3; ++i) ::usleep(100000);
+    ASSERT_GE(line_count(dir / "results.csv"), 3u);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_NE(read_text(err_file).find("interrupted by SIGTERM"), std::string::npos) << read_text(err_file);
+
+    const json summary = json::parse(read_text(dir / "summary.json"));
+    EXPECT_EQ(summary.at("status"), "interrupted");
+    EXPECT_LT(summary.at("final_time").get<double>(), 1e6);
+    const Results csv = read_results(dir / "results.csv");
+    ASSERT_GE(csv.rows.size(), 2u);
+    const cyclesim::ResultsTable table = cyclesim::read_mat_results(dir / "results.mat");
+    expect_same_values(csv, table.rows);
+    EXPECT_FALSE(fs::exists(dir / "results.mat.part"));
+
+    if (!octave_available()) GTEST_SKIP() << "octave-cli not installed";
+    const OctaveDump d = parse_dump(octave(dir, kDumpScript));
+    EXPECT_EQ(d.summary.at("status").at(0), "interrupted");
+    expect_same_values(csv, d.rows);
 }
 
 }  // namespace
