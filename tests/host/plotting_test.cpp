@@ -2,7 +2,9 @@
 // signals, and every plot named is drawn as a non-empty PNG.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -99,6 +101,17 @@ TEST(Plotting, DrawsNamedPlotsAndTheDome)
     }
     EXPECT_GT(lines, 100);
     EXPECT_NEAR(first_h, (1e5 + 1000.0 * (10.0 * first_p)) / 1000.0, 1e-6);  // hf at that pressure, kJ/kg
+    // Every legend, the pressure-enthalpy one included, sits below its plot:
+    // a long label beside it would squeeze the plot to a strip.
+    int scripts = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(wd.path() / "plots")) {
+        if (entry.path().extension() != ".gp") continue;
+        ++scripts;
+        std::ifstream in(entry.path());
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("set key below"), std::string::npos) << entry.path();
+    }
+    EXPECT_EQ(scripts, 3);
 }
 
 TEST(Plotting, WithoutAPlotSectionOnePlotPerUnit)

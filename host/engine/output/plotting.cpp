@@ -324,7 +324,9 @@ fs::path ph_plot(const fs::path& dir, const ResultsTable& table, const json& spe
        << "set output " << gnuplot_string(file) << "\n"
        << "set title " << gnuplot_string("Pressure-enthalpy diagram, " + fluid) << "\n"
        << "set xlabel 'h [kJ/kg]'\nset ylabel 'p [bar]'\nset logscale y\nset grid\n"
-       << "set key outside right top\nset datafile missing 'NaN'\n"
+       // The legend goes below: a long cycle label ("end of the results; ...
+       // asked") beside the plot would squeeze the diagram to a strip.
+       << "set key below\nset datafile missing 'NaN'\n"
        << "plot " << gnuplot_string(dome.string()) << " using 1:2 with lines lw 2 lc rgb 'black' title 'saturation'";
     for (std::size_t i = 0; i < cycles.size(); ++i)
         gp << ", " << gnuplot_string(cycles[i].string()) << " using 1:2 with linespoints lw 2 pt 7 title "
