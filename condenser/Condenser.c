@@ -38,6 +38,7 @@
 #include "propiedades.h"
 #include "parametros.h"
 #include "errores.h"
+#include "secundario.h"
 #include "Cond.h"
 
 #include <math.h>
@@ -128,10 +129,35 @@ static int modo_inicial_valido(SimStruct *S)
     return 1;
 }
 
+/* The starting zones must leave the two-phase zone a length, L2 = 1 - L1 -
+ * L3 > 0, or the first output already divides by a zone without length. A
+ * tube filled with subcooled liquid (L3 = 1) leaves none in either mode; in
+ * mode 2 the superheated length is the state L1 itself. (In mode 1 the
+ * superheated length is fitted anew at every output, starting from L1, so
+ * only L3 is bound there.) */
+static int longitudes_iniciales_validas(SimStruct *S)
+{
+    const double L1 = *campo(S, 3, "Condenser_L1_inicial");
+    const double L3 = *campo(S, 3, "Condenser_L3_inicial");
+    if (!(L3 < 1.0)) {
+        fijar_error(S, "%s: field \"Condenser_L3_inicial\" of dialog parameter 4 (subcooled length fraction) is %g: "
+                       "a tube full of subcooled liquid leaves no length for the refrigerant to condense in; it "
+                       "must be below 1", ssGetPath(S), L3);
+        return 0;
+    }
+    if (*campo(S, 3, "Condenser_mode") == 2.0 && !(L1 + L3 < 1.0)) {
+        fijar_error(S, "%s: fields \"Condenser_L1_inicial\" = %g and \"Condenser_L3_inicial\" = %g of dialog "
+                       "parameter 4 add up to %g: in mode 2 they leave the two-phase zone no length; their sum "
+                       "must be below 1", ssGetPath(S), L1, L3, L1 + L3);
+        return 0;
+    }
+    return 1;
+}
+
 /* The whole dialog, as sound as the model needs it. */
 static int dialogo_valido(SimStruct *S)
 {
-    return parametros_validos(S) && valores_validos(S) && modo_inicial_valido(S);
+    return parametros_validos(S) && valores_validos(S) && modo_inicial_valido(S) && longitudes_iniciales_validas(S);
 }
 
 /* The callbacks of a run trust the dialog the last check found sound, and
@@ -420,6 +446,12 @@ static void mdlOutputs(SimStruct *S, int_T tid)
     const double L1_c_ahora = xCont[ESTADO_L1];
     const double gamma_c_ahora = xCont[ESTADO_GAMMA];
 
+    /* The air or water must be a gas or a liquid at its pressure before
+     * anything is computed with it, and stay so up to the temperature it
+     * leaves at (checked once the outlet is known, below). */
+    const EntradasSecundario entradas_sec = {"input port 1 element 2 (Psec_in)", "input port 1 element 0 (Tsec_in)"};
+    if (!secundario_plausible(S, PropsSI, secflux, w[W_PSEC_IN], w[W_TSEC_IN], w[W_TSEC_IN], entradas_sec)) return;
+
     for (k = 0; k < N_SAL_CONDENSADOR; ++k) y[k] = 0.0;
 
     if (modo_entero(mode_condens) == 1) {
@@ -470,6 +502,8 @@ static void mdlOutputs(SimStruct *S, int_T tid)
             return;
         }
     }
+
+    if (!secundario_plausible(S, PropsSI, secflux, w[W_PSEC_IN], w[W_TSEC_IN], y[SAL_TSEC_OUT], entradas_sec)) return;
 
     for (k = 0; k < N_SAL_CONDENSADOR; ++k) y1[k] = y[k];
     for (k = 0; k < N_ESTADOS_CONDENSADOR; ++k) y2[k] = xCont[k];

@@ -26,6 +26,7 @@
 #include "propiedades.h"
 #include "parametros.h"
 #include "errores.h"
+#include "secundario.h"
 #include "Evap.h"
 #include "modelo_evaporador.h"
 
@@ -252,7 +253,16 @@ static void mdlOutputs(SimStruct *S, int_T tid)
     mxGetString(ssGetSFcnParam(S, 1), refr, CAPACIDAD_TEXTO);
     mxGetString(ssGetSFcnParam(S, 2), sec_flux, CAPACIDAD_TEXTO);
 
+    /* The water or brine must be liquid (or a gas) at its pressure before
+     * anything is computed with it, and stay so down to the temperature it
+     * leaves at. */
+    const EntradasSecundario entradas_sec = {"input 5 (psec_in)", "input 3 (Tsec_in)"};
+    if (!secundario_plausible(S, PropsSI, sec_flux, u[5], u[3], u[3], entradas_sec)) return;
+
     switch (salidas_evaporador(u, refr, sec_flux, rwork[1], &rwork[3], y)) {
+    case SALIDA_CORRECTA:
+        secundario_plausible(S, PropsSI, sec_flux, u[5], u[3], y[SAL_T_E_OUT_A], entradas_sec);
+        break;
     case SALIDA_SIN_SATURACION:
         fijar_error(S, "%s: the property library gives no saturated liquid and vapour of %s at Pe = %g Pa "
                        "(input 2) at t = %g: unknown refrigerant, or a pressure outside its two-phase range",

@@ -132,6 +132,32 @@ static int estado_publicable(const Zonas *z, double hc_out, double mR, double Ts
     return 1;
 }
 
+/* No refrigerant flows: the limit of a vanishing flow. The refrigerant's
+ * capacity rate goes to zero, so whatever stands in the plates is warmed to
+ * the secondary inlet temperature over an area that the two-phase zone no
+ * longer needs (regime 3, the whole area superheated), and neither fluid
+ * exchanges heat: the secondary fluid leaves as it entered. The held outlet
+ * enthalpy is left as it is, so that a flow that starts again resumes its
+ * search from the last flowing state. */
+static int salidas_sin_caudal(double Pe, double Tsec_in, double h_e_f, double h_e_g, const char *refr, double *y)
+{
+    const double T_e_1_R = PropsSI("T", "P", Pe, "Q", 1.0, refr);
+    const double h_e_out = PropsSI("H", "P", Pe, "T", Tsec_in, refr);
+    if (!(isfinite(T_e_1_R) && isfinite(h_e_out))) return SALIDA_SIN_ESTADO;
+    y[SAL_H_E_F] = h_e_f;
+    y[SAL_H_E_G] = h_e_g;
+    y[SAL_T_E_1_R] = T_e_1_R;
+    y[SAL_L_E_1] = 0.0;
+    y[SAL_Q_E1] = 0.0;
+    y[SAL_Q_E2] = 0.0;
+    y[SAL_T_E_OUT_1_A] = Tsec_in;
+    y[SAL_T_E_OUT_A] = Tsec_in;
+    y[SAL_MODO_E] = 3;
+    y[SAL_H_E_OUT] = h_e_out;
+    y[SAL_TSH] = Tsec_in - T_e_1_R;
+    return SALIDA_CORRECTA;
+}
+
 int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, double Aint,
                        double *h_e_out_aceptada, double *y)
 {
@@ -166,6 +192,7 @@ int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, 
      * it rather than evaporate it: not a state of this exchanger. */
     const double T_entrada = PropsSI("T", "P", Pe, "Q", Q_e_in >= 0.0 && Q_e_in <= 1.0 ? Q_e_in : 1.0, refr);
     if (Tsec_in < T_entrada) return SALIDA_SECUNDARIO_FRIO;
+    if (mR == 0.0) return salidas_sin_caudal(Pe, Tsec_in, h_e_f, h_e_g, refr, y);
 
     const double x[2] = {Pe, mR};
     const double w[2] = {msec_in, Tsec_in};
@@ -180,8 +207,8 @@ int salidas_evaporador(const double *u, const char *refr, const char *sec_flux, 
     if (!sin_raiz) h_e_out = busqueda_h_e_out(hc_out, x, w, prop, Aint, refr, Evap, h_e_out, &convergida);
     if (!convergida && !hay_estado)
         hay_estado = estado_fisico_evaporador(hc_out, x, w, prop, h_e_f, Aint, refr, &Evap, &estado);
-    /* Without either (no refrigerant flow, say) the held outlet enthalpy is
-     * evaluated; published only if it still balances. */
+    /* Without either the held outlet enthalpy is evaluated; published only
+     * if it still balances. */
     const Zonas z = convergida || !hay_estado ? zonas_de_h_e_out(h_e_out, hc_out, x, w, prop, Aint, refr)
                                               : zonas_de_estado(&estado, x, prop, refr);
     if (!estado_publicable(&z, hc_out, mR, Tsec_in, msec_in, Cp_e_A)) return SALIDA_SIN_ESTADO;

@@ -120,6 +120,16 @@ static void mdlOutputs(SimStruct *S, int_T tid)
                         Av, ssGetT(S));
             return;
         }
+        /* Nor more than fully open: as a fraction of the full stroke the
+         * opening ends at 1, and read as an area it would be an orifice of
+         * more than a square metre. A value above 1 is a unit slip (an
+         * opening in percent) that would otherwise reach the loop solver as
+         * a flow a hundred times too large. */
+        if (Av > 1.0) {
+            fijar_error(S, "%s: the valve opening Av (input 0) is %g at t = %g; it must lie in 0..1 (fully "
+                           "open = 1, not 100)", ssGetPath(S), Av, ssGetT(S));
+            return;
+        }
 
         /* Absolute pressures: a negative one is no state at all, and at
          * the outlet it would only inflate the pressure difference. */

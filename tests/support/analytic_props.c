@@ -102,6 +102,9 @@ double PropsSI(const char *output, const char *name1, double value1, const char 
     }
     if (is(name2, "T")) {
         if (is(output, "C")) return value2 < tsat(P) ? CP_L : CP_V;
+        /* single phase only: at saturation the temperature fixes no state */
+        if (is(output, "H") && value2 > tsat(P)) return hg_of(P) + (value2 - tsat(P)) * CP_V;
+        if (is(output, "H") && value2 < tsat(P)) return hf_of(P) + (value2 - tsat(P)) * CP_L;
         return HUGE_VAL;
     }
     return HUGE_VAL;

@@ -302,6 +302,19 @@ RunOutcome run_model(const RunOptions& options)
         recorder.finish_progress();
         for (const auto& note : sim->start_notes()) log.line(note);
         summary["start"] = sim->start_notes();
+        // Legal but suspicious: the model file's and the blocks' own, in
+        // the summary as well as the log, so that a sweep or a script sees
+        // them without reading the log.
+        nlohmann::json warnings = nlohmann::json::array();
+        for (const auto& w : spec.warnings) warnings.push_back(escape_invalid_utf8(w));
+        for (const auto& w : ph_time_warnings(spec.plots, sv.start_time, sv.stop_time))
+            warnings.push_back(escape_invalid_utf8(w));
+        for (const auto& w : sim->block_warnings()) {
+            log.line("warning: " + w);
+            if (options.echo_prints) std::fprintf(stderr, "warning: %s\n", w.c_str());
+            warnings.push_back(escape_invalid_utf8(w));
+        }
+        summary["warnings"] = warnings;
         outcome.stats = sim->statistics();
         outcome.final_time = sim->time();
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();

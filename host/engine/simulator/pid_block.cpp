@@ -72,6 +72,13 @@ public:
         if (ti_ && !(*ti_ > 0.0)) s.fail("ti", "must be positive, or null for no integral action");
         td_ = s.scalar("td", 0.0);
         if (td_ < 0.0) s.fail("td", "must not be negative (is " + Settings::number_text(td_) + ")");
+        // The default filter time td/10 can underflow to zero for a td
+        // that is positive but tiny: that is the td's fault, not that of a
+        // filter_time nobody gave.
+        if (td_ > 0.0 && !s.has("filter_time") && !(td_ / 10.0 > 0.0))
+            s.fail("td", "is too small (" + Settings::number_text(td_) +
+                             ") for the derivative filter's default time td/10; give filter_time, or td = 0 for no "
+                             "derivative action");
         if (td_ > 0.0)
             filter_time_ = s.positive("filter_time", td_ / 10.0);
         else if (s.has("filter_time"))
@@ -130,6 +137,10 @@ public:
     {
         started_ = false;
         offset_ = 0.0;
+        major_steps_ = 0;
+        held_side_ = 0;
+        held_by_other_ = false;
+        lowest_setpoint_.reset();
         std::fill(x_.begin(), x_.end(), 0.0);
     }
 
@@ -155,7 +166,41 @@ public:
         out(1)[3] = k.d;
     }
 
-    void update(double) override { started_ = true; }
+    void update(double t) override
+    {
+        started_ = true;
+        watch_major_step(t);
+    }
+
+    void name_input(int port, int, const std::string& signal) override
+    {
+        if (port == 1) measurement_ = signal;
+    }
+    void input_unit(int port, int, const std::string& unit) override
+    {
+        if (port == 1) measurement_unit_ = unit;
+    }
+
+    std::vector<std::string> warnings() const override
+    {
+        std::vector<std::string> out;
+        const std::string who = "pid '" + name() + "'";
+        if (lowest_setpoint_ && *lowest_setpoint_ < kLowestTemperatureSetpoint)
+            out.push_back(who + ": its setpoint was " + Settings::number_text(*lowest_setpoint_) + " at t = " +
+                          Settings::number_text(lowest_setpoint_time_) +
+                          ", below 200 K, while its measurement is a temperature in K (" + measurement_ +
+                          "): a setpoint in degC?");
+        if (held_side_ != 0 && !held_by_other_ && major_steps_ > 1 && last_time_ > first_time_) {
+            const bool upper = held_side_ > 0;
+            out.push_back(who + ": its output stayed at its " + (upper ? "upper" : "lower") + " limit " +
+                          Settings::number_text(upper ? upper_ : lower_) + " for the whole run (t = " +
+                          Settings::number_text(first_time_) + " .. " + Settings::number_text(last_time_) +
+                          "): the setpoint " + Settings::number_text(last_setpoint_) +
+                          " was out of its reach (the measurement ended at " +
+                          Settings::number_text(last_measurement_) + ")");
+        }
+        return out;
+    }
 
     void derivatives(double, bool) override
     {
@@ -177,6 +222,34 @@ private:
     // What the actuator receives: the tracked signal, or the output itself.
     double actuator(const Terms& k) const { return tracking_port_ >= 0 ? in(tracking_port_, 0) : k.output; }
 
+    // Keeps what the warnings need, at each major step: whether the output
+    // has sat at one limit all along (and, with a tracking input, is still
+    // the value the actuator receives: an override held at its limit while
+    // another loop is in command is doing its job), and the lowest setpoint
+    // of a loop on an absolute temperature.
+    void watch_major_step(double t)
+    {
+        const double u = out(0)[0];
+        const int side = std::isfinite(upper_) && u >= upper_ ? 1 : std::isfinite(lower_) && u <= lower_ ? -1 : 0;
+        if (major_steps_ == 0) {
+            first_time_ = t;
+            held_side_ = side;
+        } else if (side != held_side_) {
+            held_side_ = 0;
+        }
+        held_by_other_ = tracking_port_ >= 0 && std::fabs(in(tracking_port_, 0) - u) > 1e-9 * std::max(1.0, std::fabs(u));
+        ++major_steps_;
+        last_time_ = t;
+        last_setpoint_ = in(0, 0);
+        last_measurement_ = in(1, 0);
+        // "K" is also the unit of a temperature difference (a superheat):
+        // a measurement above 200 K is an absolute temperature.
+        if (measurement_unit_ == "K" && in(1, 0) > kLowestTemperatureSetpoint &&
+            (!lowest_setpoint_ || in(0, 0) < *lowest_setpoint_)) {
+            lowest_setpoint_ = in(0, 0);
+            lowest_setpoint_time_ = t;
+        }
+    }
     Terms terms() const
     {
         Terms k{};
@@ -202,6 +275,16 @@ private:
     int integral_index_ = -1, filter_index_ = -1;
     double offset_ = 0.0;  // without integral action: the constant that makes the start bumpless
     bool started_ = false;
+
+    // What the end-of-run warnings need (watch_major_step).
+    static constexpr double kLowestTemperatureSetpoint = 200.0;  // K; no chiller or heat pump aims lower
+    std::string measurement_, measurement_unit_;
+    long major_steps_ = 0;
+    int held_side_ = 0;  // +1 upper, -1 lower: the limit the output has sat at all along; 0 none
+    bool held_by_other_ = false;  // at the latest major step the actuator followed another value (tracking)
+    double first_time_ = 0.0, last_time_ = 0.0, last_setpoint_ = 0.0, last_measurement_ = 0.0;
+    std::optional<double> lowest_setpoint_;
+    double lowest_setpoint_time_ = 0.0;
 };
 
 }  // namespace

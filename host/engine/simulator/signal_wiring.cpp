@@ -3,12 +3,14 @@
 // values resolved to output elements. Names are looked up with a clear error,
 // so a model that was not checked first cannot index a block that is not there.
 #include "simulation_impl.h"
+#include "block_output_names.h"
 
 #include "builtin_blocks.h"
 #include "errors.h"
 #include "signal_text.h"
 
 #include <algorithm>
+#include <set>
 
 namespace cyclesim {
 
@@ -165,7 +167,37 @@ void Simulation::Impl::resolve_signals()
                         break;
                     }
                 blocks[b]->name_input(p, e, text);
+                const std::string unit = signal_unit(s);
+                if (!unit.empty()) blocks[b]->input_unit(p, e, unit);
             }
+}
+
+std::string Simulation::Impl::signal_unit(const ElementRef& source) const
+{
+    // Blocks that hand on the quantity they receive, in its unit: sensor
+    // lags, limiters, selectors, a memory.
+    static const std::set<std::string> pass_through = {"first_order", "rate_limiter", "saturation",
+                                                       "memory",      "min",          "max"};
+    ElementRef s = source;
+    for (int depth = 0; depth < 32; ++depth) {
+        const double* value = &blocks[s.block]->output(s.port)[s.element];
+        for (std::size_t i = 0; i < model.log.size(); ++i)
+            if (logged[i] == value && !model.log[i].unit.empty()) return model.log[i].unit;
+        SimBlock& blk = *blocks[s.block];
+        const std::string kind = blk.kind();
+        const std::string sfunction_prefix = "S-function ";
+        if (kind.rfind(sfunction_prefix, 0) == 0) {
+            const auto& names = block_output_names(kind.substr(sfunction_prefix.size()));
+            if (s.port < static_cast<int>(names.size()) && s.element < static_cast<int>(names[s.port].size()))
+                return names[s.port][s.element].unit;
+            return "";
+        }
+        if (!pass_through.count(kind) || s.port != 0 || blk.num_inputs() == 0) return "";
+        // The selectors take their inputs on separate ports, all in one unit.
+        if (s.element >= blk.input_width(0)) return "";
+        s = sources[s.block][0][s.element];
+    }
+    return "";
 }
 
 }  // namespace cyclesim

@@ -59,6 +59,13 @@ public:
     // How messages should name the signal wired to an input element (its
     // logged name where it has one); told once the wiring is done.
     virtual void name_input(int /*port*/, int /*element*/, const std::string& /*signal*/) {}
+    // The unit of the quantity wired to an input element, where the wiring
+    // tells it ("K", "Pa", ...; told once, after name_input).
+    virtual void input_unit(int /*port*/, int /*element*/, const std::string& /*unit*/) {}
+    // What the block found suspicious over the run, though legal (a
+    // controller held at a limit all along), one sentence each; asked for
+    // once the run has ended, however it ended.
+    virtual std::vector<std::string> warnings() const { return {}; }
 
 private:
     std::string name_;

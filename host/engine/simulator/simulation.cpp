@@ -72,6 +72,13 @@ void Simulation::run(RunObserver& observer) { impl_->run(observer); }
 SteadyPoint Simulation::steady(RunObserver& observer) { return impl_->steady(observer); }
 Simulation::StartState Simulation::start_state(RunObserver& observer) { return impl_->start_state(observer); }
 std::vector<std::string> Simulation::start_notes() const { return impl_->start_notes; }
+std::vector<std::string> Simulation::block_warnings() const
+{
+    std::vector<std::string> out;
+    for (const auto& b : impl_->blocks)
+        for (auto& w : b->warnings()) out.push_back(std::move(w));
+    return out;
+}
 const ModelSpec& Simulation::model() const { return impl_->model; }
 const RunStatistics& Simulation::statistics() const { return impl_->stats; }
 double Simulation::time() const { return impl_->t_now; }

@@ -136,6 +136,9 @@ public:
     // What the start did (the condenser's start state from the charge, a
     // steady start), one line each, for the run log.
     std::vector<std::string> start_notes() const;
+    // What the blocks found suspicious over the run (legal, so the run went
+    // on), one line each naming the block.
+    std::vector<std::string> block_warnings() const;
 
     const ModelSpec& model() const;
     const RunStatistics& statistics() const;

@@ -67,6 +67,9 @@ struct Simulation::Impl {
     int block_index_or_none(const std::string& name) const;  // -1 when there is none
     void wire();
     void resolve_signals();
+    // The unit of the quantity an output element carries, where it can be
+    // known; "" where not.
+    std::string signal_unit(const ElementRef& source) const;
 
     // --- loops (loop_runtime.cpp) ------------------------------------------
     void make_plan();

@@ -1,6 +1,7 @@
 // The Condenser plug-in through the host: registration, initial conditions,
 // the callbacks, refused parameters, several instances in one process, and
 // the reference operating points with the real property library.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -238,6 +239,7 @@ TEST(CondenserBlock, RefusesGeometryAndStartingStatesOutOfRange)
         {3, "Condenser_gamma_inicial", 1.5},
         {3, "Condenser_L1_inicial", -0.1},
         {3, "Condenser_L3_inicial", 1.2},
+        {3, "Condenser_L3_inicial", 1.0},  // all subcooled: no room to condense
         {3, "Condenser_P_inicial", 0.0},
     };
     for (const auto& [param, field, value] : cases) {
@@ -249,6 +251,20 @@ TEST(CondenserBlock, RefusesGeometryAndStartingStatesOutOfRange)
         named += "\" of dialog parameter " + std::to_string(param + 1);
         EXPECT_NE(e.find(named), std::string::npos) << e;
     }
+    // In mode 2 the superheated length is the state itself: with the
+    // subcooled one it must leave the two-phase zone a length. In mode 1 it
+    // is only where the fit starts.
+    json p2 = dialog(2.0);
+    p2[3]["Condenser_L1_inicial"] = 0.5;
+    p2[3]["Condenser_L3_inicial"] = 0.5;
+    const std::string e2 = failure(p2);
+    EXPECT_NE(e2.find("\"Condenser_L1_inicial\" = 0.5 and \"Condenser_L3_inicial\" = 0.5"), std::string::npos) << e2;
+    EXPECT_NE(e2.find("mdlInitializeSizes"), std::string::npos) << e2;
+    json p1 = dialog(1.0);
+    p1[3]["Condenser_L1_inicial"] = 0.5;
+    p1[3]["Condenser_L3_inicial"] = 0.5;
+    EXPECT_EQ(failure(p1).find("mdlInitializeSizes"), std::string::npos) << failure(p1);
+
     // The edges themselves are models: no exchange in zone 2, an empty
     // subcooled zone in counterflow, a two-phase zone all vapour.
     for (auto [param, field, value] : std::vector<std::tuple<int, const char*, double>>{
@@ -315,6 +331,61 @@ TEST(CondenserBlock, SecondaryFluidWithoutSpecificHeatStopsTheRun)
                 << mode << ": " << e;
         }
     }
+}
+
+// Saturation pressure of water from the real property library.
+double props_psat_water(double T)
+{
+    void* lib = dlopen(testsupport::real_library().c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return NAN;
+    using Entry = double (*)(const char*, const char*, double, const char*, double, const char*);
+    const auto props = reinterpret_cast<Entry>(dlsym(lib, "PropsSI"));
+    const double p = props ? props("P", "T", T, "Q", 0.0, "Water") : NAN;
+    dlclose(lib);
+    return p;
+}
+
+TEST(CondenserBlock, SecondaryFluidThatWouldChangePhaseStopsTheRun)
+{
+    // Cooling water whose pressure was given in bar where Pa is meant is
+    // steam, or cannot be liquid at all; water, air and a brine at their
+    // usual pressures pass.
+    if (!std::filesystem::exists(testsupport::real_library())) GTEST_SKIP() << "real property library not built";
+    testsupport::ScopedWorkdir wd(testsupport::real_library());
+    auto water_cooled = [](const char* sec) {
+        json p = dialog(1.0);
+        p[1] = "R134a";
+        p[2] = sec;
+        p[3]["Condenser_h3_inicial"] = 250000;
+        return p;
+    };
+    const std::vector<std::tuple<double, std::vector<std::string>>> cases = {
+        {3.0, {"Water enters at a pressure of 3 Pa (input port 1 element 2 (Psec_in))", "below its triple-point pressure 611.6"}},
+        // 0.03 bar: water at 300 K is steam (it condenses at 297.2 K).
+        {3000.0, {"Water enters as a vapour at 3000 Pa (input port 1 element 2 (Psec_in)) and 300 K", "condenses at 297.2"}},
+    };
+    for (const auto& [pressure, words] : cases) {
+        Block blk(water_cooled("Water"));
+        blk.w[2] = pressure;
+        const std::string e = testsupport::simulation_error_of([&] { blk->outputs(2.5, true); });
+        EXPECT_NE(e.find("t = 2.5"), std::string::npos) << e;
+        for (const auto& w : words) EXPECT_NE(e.find(w), std::string::npos) << "'" << w << "' in: " << e;
+    }
+    double T_water_out = 0.0;
+    for (const char* sec : {"Water", "Air", "INCOMP::MEG-30%"}) {
+        Block blk(water_cooled(sec));
+        blk.w[2] = 2e5;
+        EXPECT_EQ(testsupport::simulation_error_of([&] { blk->outputs(0, true); }), "") << sec;
+        if (std::string(sec) == "Water") T_water_out = blk->output(0)[4];
+    }
+    // Liquid at the inlet that the refrigerant heats past its boiling point.
+    ASSERT_GT(T_water_out, 300.5);
+    const double P_boil = 0.5 * (props_psat_water(300.0) + props_psat_water(T_water_out));
+    Block blk(water_cooled("Water"));
+    blk.w[2] = P_boil;
+    const std::string e = testsupport::simulation_error_of([&] { blk->outputs(0, true); });
+    EXPECT_NE(e.find("changes phase at"), std::string::npos) << e;
+    EXPECT_NE(e.find("entering at 300 K, input port 1 element 0 (Tsec_in)"), std::string::npos) << e;
 }
 
 // The dialog is validated when it changes (the host calls mdlCheckParameters),

@@ -124,11 +124,13 @@ TEST_F(EvaporatorBlock, SecondaryFluidSpecificHeat)
     EXPECT_EQ(r.T_e_out_A(), still.Tsec_in);
 }
 
-TEST_F(EvaporatorBlock, FailedSearchKeepsThePreviousOutletEnthalpy)
+TEST_F(EvaporatorBlock, WithoutRefrigerantFlowTheVapourReachesTheWaterTemperature)
 {
-    // Without refrigerant flow no outlet enthalpy can be found: the block
-    // keeps the one it holds (first the dialog's starting value), exchanges
-    // no heat and reports only finite values.
+    // No refrigerant flow: the limit of a vanishing flow, whatever outlet
+    // enthalpy the block holds. Whatever stands in the plates is warmed to
+    // the water inlet (all area superheated, superheat Tsec_in - Tsat), no
+    // heat moves and the water leaves as it came; the held outlet enthalpy
+    // stays for the search when the flow resumes.
     Settings s;
     Point still = kTwoZones;
     still.mR = 0;
@@ -137,31 +139,38 @@ TEST_F(EvaporatorBlock, FailedSearchKeepsThePreviousOutletEnthalpy)
     PluginRegistry reg(testsupport::blocks_dir());
     auto b = block(reg, s, u);
 
+    const double T_sat = 270.0, h_full_approach = kHg + (still.Tsec_in - T_sat) * 1000.0;
+    auto expect_still = [&](double held) {
+        auto y = b->output(0);
+        EXPECT_DOUBLE_EQ(y[9], h_full_approach);
+        EXPECT_EQ(y[8], 3);
+        EXPECT_DOUBLE_EQ(y[10], still.Tsec_in - T_sat);
+        EXPECT_EQ(y[3], 0.0);
+        EXPECT_EQ(y[4] + y[5], 0.0);
+        EXPECT_EQ(y[6], still.Tsec_in);
+        EXPECT_EQ(y[7], still.Tsec_in);
+        EXPECT_EQ(b->rwork()[3], held);
+    };
     set(still);
     b->outputs(0.0, true);
-    auto y = b->output(0);
-    EXPECT_EQ(y[9], s.h_inicial);
-    EXPECT_EQ(b->rwork()[3], s.h_inicial);
-    EXPECT_EQ(y[4] + y[5], 0.0);
-    EXPECT_EQ(y[7], still.Tsec_in);
-    for (double v : y) EXPECT_TRUE(std::isfinite(v));
+    expect_still(s.h_inicial);
 
     set(kTwoZones);
     b->outputs(1.0, true);
-    const double converged = y[9];
+    const double converged = b->output(0)[9];
     EXPECT_NE(converged, s.h_inicial);
     set(still);
     b->outputs(2.0, true);
-    EXPECT_EQ(y[9], converged);
-    EXPECT_EQ(b->rwork()[3], converged);
-    b->terminate();
+    expect_still(converged);
 
-    // A held value of exactly hg is a two-phase outlet without superheat.
-    s.h_inicial = kHg;
-    const Result r = evaluate(s.params(), still);
-    EXPECT_EQ(r.h_e_out(), kHg);
-    EXPECT_EQ(r.modo(), 2);
-    EXPECT_EQ(r.TSH(), 0.0);
+    // A flow too small to matter lands next to the limit.
+    Point trickle = kTwoZones;
+    trickle.mR = 1e-9;
+    set(trickle);
+    b->outputs(3.0, true);
+    EXPECT_NEAR(b->output(0)[9], h_full_approach, 50.0);
+    EXPECT_NEAR(b->output(0)[7], still.Tsec_in, 1e-3);
+    b->terminate();
 }
 
 TEST_F(EvaporatorBlock, InstancesUseTheirOwnCoefficientsAndType)

@@ -231,3 +231,31 @@ TEST_F(EvaporatorPhysics, SecondaryFluidWithoutSpecificHeatStopsTheRun)
         EXPECT_NE(message.find("no saturated liquid and vapour of " + s.refr), std::string::npos) << message;
     }
 }
+
+TEST_F(EvaporatorPhysics, SecondaryFluidThatCannotStayLiquidStopsTheRun)
+{
+    // Chilled water at "2" (bar written as Pa) cannot be liquid; at 1200 Pa
+    // and 285 K it is steam (it condenses at 282.8 K). Either is refused
+    // before the exchanger is solved with it.
+    const Point p{256000, 0.0056, 3e5, 285, 0.05, 2e5};
+    Point vacuum = p, low = p;
+    vacuum.psec_in = 2;
+    low.psec_in = 1200;
+    const std::vector<std::tuple<Point, std::vector<std::string>>> cases = {
+        {vacuum, {"Water enters at a pressure of 2 Pa (input 5 (psec_in))", "triple-point pressure 611.6"}},
+        {low, {"Water enters as a vapour at 1200 Pa (input 5 (psec_in)) and 285 K (input 3", "condenses at 282.8"}},
+    };
+    for (const auto& [point, words] : cases) {
+        std::string message;
+        try {
+            evaluate(r134a().params(), point);
+        } catch (const cyclesim::SimulationError& e) {
+            message = e.what();
+        }
+        for (const auto& w : words) EXPECT_NE(message.find(w), std::string::npos) << "'" << w << "' in: " << message;
+    }
+    // Brines and the own glycol have no saturation data and pass; so does
+    // water at 2 bar.
+    for (const char* sec : {"Water", "Glicol_propio", "INCOMP::MEG-30%"})
+        EXPECT_NO_THROW(evaluate(r134a(10, "PLATE_1_1_CU_1", sec).params(), p)) << sec;
+}

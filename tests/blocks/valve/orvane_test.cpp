@@ -69,14 +69,19 @@ TEST(Orvane, PressureDifferenceAndOpeningEdges)
     // Reversed pressure difference: no flow relation; the output is NaN and it
     // is the host's business to stop on it.
     EXPECT_TRUE(std::isnan(flow(run_valve(kParams, 0.4, 3e5, 8e5, 1.5e5))));
-    // A negative opening would give the same flow backwards: it stops the run.
-    std::string message;
-    try {
-        run_valve(kParams, -0.4, 1.2e6, 3e5, 1.5e5);
-    } catch (const SimulationError& e) {
-        message = e.what();
+    // A negative opening would give the same flow backwards, one in percent
+    // a flow a hundred times too large: both stop the run. Fully open passes.
+    for (const auto& [opening, words] : std::vector<std::pair<double, std::string>>{
+             {-0.4, "opening Av (input 0) is -0.4 at t = 0"}, {50.0, "opening Av (input 0) is 50 at t = 0; it must lie in 0..1"}}) {
+        std::string message;
+        try {
+            run_valve(kParams, opening, 1.2e6, 3e5, 1.5e5);
+        } catch (const SimulationError& e) {
+            message = e.what();
+        }
+        EXPECT_NE(message.find(words), std::string::npos) << message;
     }
-    EXPECT_NE(message.find("opening Av (input 0) is -0.4 at t = 0"), std::string::npos) << message;
+    EXPECT_GT(flow(run_valve(kParams, 1.0, 1.2e6, 3e5, 1.5e5)), 0.0);
 }
 
 TEST(Orvane, DialogValuesAreReadAtEveryOutputCall)

@@ -366,6 +366,54 @@ TEST(Pid, TrackingInputPullsTheIntegralToTheActuatorWithoutAnAlgebraicLoop)
         EXPECT_NEAR(o.trace.rows[k][0], 2.0 + 3.0 * std::exp(-o.trace.t[k]), 1e-6) << "t = " << o.trace.t[k];
 }
 
+TEST(Pid, WarnsOfAnOutputHeldAtALimitAllRunAndOfASetpointInDegreesCelsius)
+{
+    // A lag "plant" starting at 290 K, measured as a logged temperature; a
+    // controller asking for 7 (meant in degC) can never get there.
+    auto model = [](double setpoint, double upper, bool tracked, double tau = 1000.0) {
+        json blocks = {{{"name", "r"}, {"type", "constant"}, {"value", setpoint}},
+                       {{"name", "plant"}, {"type", "first_order"}, {"tau", tau}, {"initial", 290.0}},
+                       {{"name", "c"}, {"type", "pid"}, {"kp", 1.0}, {"ti", 5.0}, {"lower", 0.0}, {"upper", upper}},
+                       {{"name", "other"}, {"type", "constant"}, {"value", 0.5}}};
+        json connections = {{{"from", "r.0.0"}, {"to", "c.0.0"}},
+                            {{"from", "plant.0.0"}, {"to", "c.1.0"}},
+                            {{"from", "c.0.0"}, {"to", "plant.0.0"}}};
+        if (tracked) {
+            blocks[2]["tracking"] = true;
+            connections.push_back({{"from", "other.0.0"}, {"to", "c.2.0"}});
+        }
+        return json{{"blocks", blocks},
+                    {"connections", connections},
+                    {"log", {{{"signal", "plant.0.0"}, {"name", "T_out"}, {"unit", "K"}}}},
+                    {"solver", solver(20.0, 1.0, 1e-6, 1e-8)}};
+    };
+    auto warnings = [](const json& m) {
+        auto spec = cyclesim::parse_model(m, "control.json");
+        cyclesim::PluginRegistry registry(testsupport::blocks_dir());
+        cyclesim::Simulation sim(spec, registry);
+        Trace trace;
+        sim.run(trace);
+        return sim.block_warnings();
+    };
+
+    // Reverse acting: the measurement is far above the setpoint, the
+    // output sits at 0 from start to end.
+    auto w = warnings(model(7.0, 1.0, false));
+    ASSERT_EQ(w.size(), 2u) << testing::PrintToString(w);
+    EXPECT_HAS(w[0], "pid 'c': its setpoint was 7 at t = 0, below 200 K");
+    EXPECT_HAS(w[0], "T_out (block 'plant' output port 0 element 0)");
+    EXPECT_HAS(w[1], "pid 'c': its output stayed at its lower limit 0 for the whole run (t = 0 .. 20)");
+
+    // A setpoint in K that the controller reaches: no warning at all.
+    EXPECT_TRUE(warnings(model(289.0, 1e3, false, 5.0)).empty());
+    // Held at its limit while the actuator follows another value (an
+    // override that is not in command): doing its job, no warning; the
+    // setpoint is still named.
+    w = warnings(model(7.0, 1.0, true));
+    ASSERT_EQ(w.size(), 1u) << testing::PrintToString(w);
+    EXPECT_HAS(w[0], "below 200 K");
+}
+
 TEST(Select, MinAndMaxPickElementByElementAndSayWhichPort)
 {
     // Ports: constant [1, 5], ramp t (both elements), constant [3, 3].
@@ -534,6 +582,8 @@ TEST(ControlSettings, AreRefusedNamingTheBlockAndTheKey)
         {{{"type", "pid"}, {"kp", 1.0}, {"td", -1.0}}, ".td", "must not be negative"},
         {{{"type", "pid"}, {"kp", 1.0}, {"td", 1.0}, {"filter_time", 0.0}}, ".filter_time", "must be positive"},
         {{{"type", "pid"}, {"kp", 1.0}, {"filter_time", 0.1}}, ".filter_time", "td > 0"},
+        // td/10 underflows: the td given is named, not a filter_time nobody gave.
+        {{{"type", "pid"}, {"kp", 1.0}, {"td", 1e-323}}, ".td", "too small"},
         {{{"type", "pid"}, {"kp", 1.0}, {"tracking_time", 1.0}}, ".tracking_time", "integral action"},
         {{{"type", "pid"}, {"kp", 1.0}, {"direction", "forward"}}, ".direction", "\"reverse\", \"direct\""},
         {{{"type", "pid"}, {"kp", 1.0}, {"lower", 1.0}, {"upper", 0.0}}, ".lower", "is above upper"},

@@ -89,6 +89,33 @@ TEST_F(RunTest, ExponentialDecayFollowsTheToleranceAndWritesEveryFile)
     EXPECT_NE(log.find("int: terminated"), std::string::npos) << log;
     // Not a terminal: no progress line.
     EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    EXPECT_EQ(s["warnings"], json::array());
+}
+
+TEST_F(RunTest, ALegalButSuspiciousRunCompletesWithItsWarningsInTheSummaryAndLog)
+{
+    // A temperature loop whose setpoint was typed in degC: the run is legal
+    // and completes, and says so where a script and a reader look.
+    json model = {{"blocks",
+                   {{{"name", "r"}, {"type", "constant"}, {"value", 7.0}},
+                    {{"name", "plant"}, {"type", "first_order"}, {"tau", 1000.0}, {"initial", 290.0}},
+                    {{"name", "c"}, {"type", "pid"}, {"kp", 1.0}, {"ti", 5.0}, {"lower", 0.0}, {"upper", 1.0}}}},
+                  {"connections",
+                   {{{"from", "r.0.0"}, {"to", "c.0.0"}},
+                    {{"from", "plant.0.0"}, {"to", "c.1.0"}},
+                    {{"from", "c.0.0"}, {"to", "plant.0.0"}}}},
+                  {"log", {{{"signal", "plant.0.0"}, {"name", "T_out"}, {"unit", "K"}}}},
+                  {"solver", {{"stop_time", 10.0}, {"output_interval", 1.0}}}};
+    auto r = run("degc", model);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const json s = summary("degc");
+    EXPECT_EQ(s["status"], "completed");
+    ASSERT_EQ(s["warnings"].size(), 2u) << s["warnings"].dump();
+    EXPECT_NE(s["warnings"][0].get<std::string>().find("setpoint was 7 at t = 0, below 200 K"), std::string::npos);
+    EXPECT_NE(s["warnings"][1].get<std::string>().find("lower limit 0 for the whole run"), std::string::npos);
+    const std::string log = run_log("degc");
+    EXPECT_NE(log.find("warning: pid 'c': its setpoint was 7"), std::string::npos) << log;
+    EXPECT_NE(r.err.find("warning: pid 'c'"), std::string::npos) << r.err;
 }
 
 TEST_F(RunTest, StiffSystemIsAccurateAndBdfNeedsFarFewerStepsThanAdams)
