@@ -135,6 +135,7 @@ ExportResult export_fmu(const ExportOptions& options)
     fs::path partial = output;
     partial += ".part";
     std::error_code ec;
+    fs::create_directories(output.parent_path(), ec);
     fs::remove(partial, ec);
     ProcessResult zip =
         run_process({"zip", "-q", "-r", "-X", partial.string(), "modelDescription.xml", "binaries", "resources"}, root);
