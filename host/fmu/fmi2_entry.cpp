@@ -12,6 +12,7 @@
 #include "fmu_instance.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstring>
 #include <new>
 #include <string>

@@ -127,8 +127,9 @@ Instance::~Instance() { tear_down(); }
 void Instance::log(fmi2Status status, const char* category, const std::string& text) const
 {
     if (!callbacks_.logger) return;
-    // Errors always reach the importer; the rest when it asked for logging.
-    if (!logging_ && status < fmi2Error) return;
+    // Errors and a trip always reach the importer; warnings when it asked
+    // for logging.
+    if (!logging_ && status < fmi2Discard) return;
     callbacks_.logger(callbacks_.componentEnvironment, name_.c_str(), status, category, "%s", text.c_str());
 }
 
