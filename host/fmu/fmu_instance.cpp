@@ -200,9 +200,11 @@ void Instance::build()
     if (!solver.is_object()) solver = nlohmann::json::object();
     solver["start_time"] = start_time_;
     // The model's stop time only bounds its own runs: an FMU runs to where
-    // its importer takes it.
-    const double model_stop = solver.value("stop_time", solver_.stop_time);
-    solver["stop_time"] = stop_time_ ? *stop_time_ : std::max(model_stop, start_time_ + 1.0);
+    // its importer takes it, and every source breakpoint up to there counts.
+    // Rows are the importer's communication points, not the model's output
+    // times.
+    solver["stop_time"] = stop_time_ ? *stop_time_ : std::numeric_limits<double>::max();
+    solver.erase("output_interval");
     if (tolerance_) solver["rtol"] = *tolerance_;
     ModelSpec spec = parse_model(std::move(doc), model_file_);
     CallScope scope(*this, resources_);

@@ -299,15 +299,15 @@ TEST(FmuInstances, HundredInstantiateRunFreeCyclesHoldMemoryLevel)
     EXPECT_LT(resident_kilobytes() - after_warm_up, 16 * 1024);
 }
 
-// A model whose run fails on an input: a ratio whose denominator the
-// importer sets to zero.
-TEST(FmuFailure, FailingRunReportsErrorNamingBlockAndTimeAndFreesCleanly)
+// A small model of built-in blocks: a ratio of a lagged numerator (a step
+// from 1 to 3 at 11 s, after the model's own stop time of 10 s) over a
+// denominator the importer sets.
+fs::path export_ratio_model(const fs::path& dir)
 {
-    const fs::path dir = scratch("failing");
     const json model = {
         {"name", "ratio_model"},
         {"blocks",
-         {{{"name", "numerator"}, {"type", "constant"}, {"value", 1.0}},
+         {{{"name", "numerator"}, {"type", "step"}, {"time", 11.0}, {"before", 1.0}, {"after", 3.0}},
           {{"name", "denominator"}, {"type", "constant"}, {"value", 2.0}},
           {{"name", "lag"}, {"type", "first_order"}, {"tau", 1.0}, {"initial", 0.0}},
           {{"name", "ratio"}, {"type", "product"}, {"operations", "*/"}}}},
@@ -319,17 +319,38 @@ TEST(FmuFailure, FailingRunReportsErrorNamingBlockAndTimeAndFreesCleanly)
         {"interface",
          {{"inputs", {{{"name", "d"}, {"block", "denominator"}, {"unit", "1"}}}},
           {"outputs", {{{"name", "r"}, {"signal", "ratio.0.0"}, {"unit", "1"}}}}}},
-        {"solver", {{"stop_time", 10}}}};
+        {"solver", {{"stop_time", 10}, {"rtol", 1e-8}, {"atol", 1e-10}}}};
     std::ofstream(dir / "ratio_model.json") << model.dump(2);
     const std::string command = std::string("'") + CYCLESIM_BUILD_DIR + "/bin/cyclesim' fmu '" +
                                 (dir / "ratio_model.json").string() + "' -o '" + (dir / "ratio.fmu").string() +
                                 "' > /dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("cyclesim fmu of the ratio model failed");
+    return dir / "ratio.fmu";
+}
 
-    Fmu fmu(dir / "ratio.fmu", dir / "unzipped");
+// Without a stop time the FMU runs past the model's own, and a source's
+// breakpoint there still counts.
+TEST(FmuRun, RunsPastTheModelsStopTimeWhenTheImporterGivesNone)
+{
+    const fs::path dir = scratch("no_stop");
+    Fmu fmu(export_ratio_model(dir), dir / "unzipped");
+    fmi2Component c = start(fmu, false);
+    for (double t = 0; t < 14 - 1e-9; t += 1.0) ASSERT_EQ(fmu.do_step(c, t, 1.0, fmi2True), fmi2OK) << all_messages();
+    // The lag: 1 - exp(-t) up to 11 s, then towards 3 from there.
+    const double at_11 = 1 - std::exp(-11.0);
+    const double at_14 = 3 - (3 - at_11) * std::exp(-3.0);
+    EXPECT_NEAR(fmu.real(c, "r"), at_14 / 2, 1e-6);
+    fmu.free_instance(c);
+}
+
+// The ratio model fails when the importer sets its denominator to zero.
+TEST(FmuFailure, FailingRunReportsErrorNamingBlockAndTimeAndFreesCleanly)
+{
+    const fs::path dir = scratch("failing");
+    Fmu fmu(export_ratio_model(dir), dir / "unzipped");
     fmi2Component c = start(fmu);
     ASSERT_EQ(fmu.do_step(c, 0.0, 1.0, fmi2True), fmi2OK) << all_messages();
-    EXPECT_NEAR(fmu.real(c, "r"), (1 - std::exp(-1.0)) / 2, 1e-3);
+    EXPECT_NEAR(fmu.real(c, "r"), (1 - std::exp(-1.0)) / 2, 1e-6);
     ASSERT_EQ(fmu.set(c, "d", 0.0), fmi2OK);
     messages().clear();
     EXPECT_EQ(fmu.do_step(c, 1.0, 1.0, fmi2True), fmi2Error);
