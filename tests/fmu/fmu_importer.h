@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
+#include <cctype>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -64,9 +64,25 @@ inline std::string read_file(const fs::path& file)
 // The value of attribute `name` in an element's text, or empty.
 inline std::string attribute(const std::string& element, const std::string& name)
 {
-    std::smatch m;
-    if (std::regex_search(element, m, std::regex("\\s" + name + "=\"([^\"]*)\""))) return m[1];
+    const std::string key = name + "=\"";
+    for (std::size_t at = element.find(key); at != std::string::npos; at = element.find(key, at + 1)) {
+        if (at == 0 || !std::isspace(static_cast<unsigned char>(element[at - 1]))) continue;
+        const std::size_t from = at + key.size(), to = element.find('"', from);
+        return to == std::string::npos ? std::string() : element.substr(from, to - from);
+    }
     return {};
+}
+
+// The text of the first element `tag` from `from` on, up to its '>'; empty
+// when there is none. `from` moves past it.
+inline std::string next_element(const std::string& xml, const std::string& tag, std::size_t& from)
+{
+    const std::size_t at = xml.find("<" + tag, from);
+    if (at == std::string::npos) return {};
+    const std::size_t end = xml.find('>', at);
+    if (end == std::string::npos) return {};
+    from = end + 1;
+    return xml.substr(at, end + 1 - at);
 }
 
 struct Variable {
@@ -85,17 +101,17 @@ public:
         const std::string command = "unzip -q -o '" + fmu.string() + "' -d '" + folder_.string() + "'";
         if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot unzip " + fmu.string());
         description_ = read_file(folder_ / "modelDescription.xml");
-        std::smatch m;
-        if (!std::regex_search(description_, m, std::regex("<CoSimulation[^>]*>")))
-            throw std::runtime_error("no CoSimulation element");
-        cosimulation_ = m[0];
+        std::size_t at = 0;
+        cosimulation_ = next_element(description_, "CoSimulation", at);
+        if (cosimulation_.empty()) throw std::runtime_error("no CoSimulation element");
         identifier_ = attribute(cosimulation_, "modelIdentifier");
-        std::regex header("<fmiModelDescription[^>]*>");
-        if (std::regex_search(description_, m, header)) guid_ = attribute(m[0], "guid");
-        std::regex scalar("<ScalarVariable([^>]*)>\\s*<Real([^>]*)/>");
-        for (auto it = std::sregex_iterator(description_.begin(), description_.end(), scalar);
-             it != std::sregex_iterator(); ++it) {
-            const std::string head = (*it)[1], real = (*it)[2];
+        at = 0;
+        guid_ = attribute(next_element(description_, "fmiModelDescription", at), "guid");
+        at = 0;
+        for (;;) {
+            const std::string head = next_element(description_, "ScalarVariable", at);
+            if (head.empty()) break;
+            const std::string real = next_element(description_, "Real", at);
             Variable v;
             v.name = attribute(head, "name");
             v.causality = attribute(head, "causality");
