@@ -294,9 +294,14 @@ TEST(FmuInstances, HundredInstantiateRunFreeCyclesHoldMemoryLevel)
         fmu.free_instance(c);
         if (i == 9) after_warm_up = resident_kilobytes();
     }
-    // Leaks are the sanitizer build's to find; growth of the resident set
-    // over 90 cycles is looked at here.
+    // Leaks are the sanitizer build's to find (LeakSanitizer at exit); growth
+    // of the resident set over 90 cycles is looked at in the other builds
+    // (AddressSanitizer holds freed memory in its quarantine, up to 256 MB).
+#if !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(resident_kilobytes() - after_warm_up, 16 * 1024);
+#else
+    (void)after_warm_up;
+#endif
 }
 
 // A small model of built-in blocks: a ratio of a lagged numerator (a step
