@@ -1,6 +1,8 @@
 // `cyclesim fmu`: a model file packed into an FMI 2.0 co-simulation FMU.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 

@@ -1,7 +1,6 @@
 #include "fmu_instance.h"
 
 #include "block_directory.h"
-#include "bounded_file.h"
 #include "contract_checks.h"
 #include "errors.h"
 #include "fmu_layout.h"
@@ -15,7 +14,6 @@ extern "C" {
 #include <dlfcn.h>
 
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -131,11 +129,6 @@ void Instance::log(fmi2Status status, const char* category, const std::string& t
     // for logging.
     if (!logging_ && status < fmi2Discard) return;
     callbacks_.logger(callbacks_.componentEnvironment, name_.c_str(), status, category, "%s", text.c_str());
-}
-
-std::size_t Instance::variable_count() const
-{
-    return ValueReferences{parameters_.size(), inputs_.size(), outputs_.size()}.count();
 }
 
 void Instance::tear_down() noexcept

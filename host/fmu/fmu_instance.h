@@ -61,7 +61,6 @@ private:
     void build();          // the simulation from the values as they stand, begun at the start time
     void tear_down() noexcept;
     fmi2Status failed(const std::string& what, const std::exception& e);
-    std::size_t variable_count() const;
 
     std::string name_;
     std::filesystem::path resources_;
