@@ -4,6 +4,8 @@
 
 #include "errors.h"
 #include "model_file.h"
+#include "plugin_library.h"
+#include "simulation.h"
 #include "simulation_error.h"
 
 namespace {
@@ -118,6 +120,26 @@ TEST(ModelInterface, BindingSetsParametersAndInputsAndLogsTheOutputs)
     const std::string message =
         simulation_error_of([&] { cyclesim::bind_interface(doc, spec.interface, {NAN, 3.0}, {7.0, 9.0}, "m.json"); });
     EXPECT_NE(message.find("parameter C"), std::string::npos) << message;
+}
+
+}  // namespace
+
+namespace {
+
+// Ports and elements of output signals are checked when the model is built.
+TEST(ModelInterface, OutputSignalBeyondTheBlocksPortsIsRefusedWhenBuilt)
+{
+    json doc = json::parse(R"({
+      "blocks": [{"name": "c", "type": "constant", "value": 1}, {"name": "g", "type": "gain", "gain": 2}],
+      "connections": [{"from": "c.0.0", "to": "g.0.0"}],
+      "interface": {"outputs": [{"name": "y", "signal": "g.0.3", "unit": "1"}]}
+    })");
+    const auto spec = parse_model(doc, "m.json");
+    cyclesim::PluginRegistry registry("no-plugins-needed");
+    const std::string message = simulation_error_of([&] { cyclesim::Simulation sim(spec, registry); });
+    EXPECT_NE(message.find("interface.outputs[0].signal: block 'g' output port 0 has width 1; there is no element 3"),
+              std::string::npos)
+        << message;
 }
 
 }  // namespace
