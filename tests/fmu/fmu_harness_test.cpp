@@ -5,6 +5,7 @@
 // instance per process.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -93,6 +94,44 @@ fmi2Component start(Fmu& fmu, bool stop_defined = true)
     EXPECT_EQ(fmu.exit_initialization(c), fmi2OK) << all_messages();
     return c;
 }
+
+// Standard output and error sent to files while it lives, so that a test
+// can see that the FMU wrote nothing there.
+class ConsoleToFiles {
+public:
+    explicit ConsoleToFiles(const fs::path& dir) : out_(dir / "stdout.txt"), err_(dir / "stderr.txt")
+    {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        saved_out_ = dup(1);
+        saved_err_ = dup(2);
+        const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        ::close(out);
+        ::close(err);
+    }
+    ~ConsoleToFiles() { restore(); }
+    ConsoleToFiles(const ConsoleToFiles&) = delete;
+    ConsoleToFiles& operator=(const ConsoleToFiles&) = delete;
+    void restore()
+    {
+        if (saved_out_ < 0) return;
+        std::fflush(stdout);
+        std::fflush(stderr);
+        dup2(saved_out_, 1);
+        dup2(saved_err_, 2);
+        ::close(saved_out_);
+        ::close(saved_err_);
+        saved_out_ = saved_err_ = -1;
+    }
+    std::string written() const { return read_file(out_) + read_file(err_); }
+
+private:
+    fs::path out_, err_;
+    int saved_out_ = -1, saved_err_ = -1;
+};
 
 bool close(double a, double b, double relative) { return std::fabs(a - b) <= relative * std::max(std::fabs(a), std::fabs(b)) + 1e-12; }
 
@@ -195,6 +234,34 @@ TEST(FmuRun, AmbientStepBetweenStepsRaisesTheCondensingPressure)
     // is asked for.)
     EXPECT_GT(raised, held + 1e5) << "p_cond " << raised << " Pa against " << held << " Pa";
     fmu.free_instance(c);
+}
+
+// A parameter the plant cannot run with: initialisation fails with the
+// simulator's account (block, signal, time) on the logger, and nothing on
+// the console.
+TEST(FmuFailure, ImpossibleParameterFailsInitialisationThroughTheLoggerOnly)
+{
+    const fs::path dir = scratch("impossible");
+    Fmu fmu(kChillerFmu, dir / "unzipped");
+    messages().clear();
+    ConsoleToFiles console(dir);
+    fmi2Component c = fmu.make();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(fmu.set(c, "C_eev", 1e-3), fmi2OK);  // a valve a thousand times too wide
+    ASSERT_EQ(fmu.setup_experiment(c, fmi2False, 0.0, 0.0, fmi2True, kStop), fmi2OK);
+    ASSERT_EQ(fmu.enter_initialization(c), fmi2OK);
+    const fmi2Status status = fmu.exit_initialization(c);
+    const fmi2Status after = fmu.do_step(c, 0.0, kStep, fmi2True);
+    fmu.free_instance(c);
+    console.restore();
+    EXPECT_EQ(status, fmi2Error);
+    EXPECT_EQ(after, fmi2Error);
+    EXPECT_EQ(console.written(), "");
+    ASSERT_FALSE(messages().empty());
+    const std::string& text = messages().front().text;
+    EXPECT_EQ(messages().front().status, fmi2Error);
+    EXPECT_NE(text.find("at t = 0"), std::string::npos) << text;
+    EXPECT_NE(text.find("block '"), std::string::npos) << text;
 }
 
 TEST(FmuRun, ParameterSetBeforeInitialisationActsAndIsRefusedAfter)
