@@ -12,6 +12,7 @@ PACKAGES=(
   octave
   jq
   parallel
+  zip unzip   # cyclesim fmu packs FMUs with zip; the FMU tests unpack them with unzip
   clang libclang-rt-dev   # the fuzz budget (scripts/fuzz.sh): Clang's libFuzzer and sanitizer runtimes
 )
 

@@ -24,6 +24,7 @@ void add_run_command(CLI::App& app, const GlobalOptions& globals, int& exit_code
 void add_check_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
 void add_plot_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
 void add_sweep_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
+void add_fmu_command(CLI::App& app, const GlobalOptions& globals, int& exit_code);
 
 // Draws the plots of a run directory; reports on stderr, returns false on failure.
 bool plot_run_directory(const std::filesystem::path& dir, const std::filesystem::path& property_library);

@@ -44,6 +44,7 @@ int main(int argc, char** argv)
     cyclesim::cli::add_check_command(app, globals, exit_code);
     cyclesim::cli::add_plot_command(app, globals, exit_code);
     cyclesim::cli::add_sweep_command(app, globals, exit_code);
+    cyclesim::cli::add_fmu_command(app, globals, exit_code);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -159,6 +159,10 @@ void add_check_command(CLI::App& app, const GlobalOptions& globals, int& exit_co
                       << spec.log.size() << " logged signals\n";
             for (const auto& l : sim.loops()) std::cout << l << "\n";
             for (const auto& l : sim.feedback_loops()) std::cout << l << "\n";
+            if (!spec.interface.empty())
+                std::cout << "interface: " << spec.interface.parameters.size() << " parameters, "
+                          << spec.interface.inputs.size() << " inputs, " << spec.interface.outputs.size()
+                          << " outputs\n";
             std::cout << "ok" << std::endl;
             exit_code = 0;
         } catch (const std::exception& e) {

@@ -1,5 +1,7 @@
 #include "block_instance.h"
 
+#include "block_directory.h"
+
 #include "contract_checks.h"
 #include "name_suggestion.h"
 #include "errors.h"
@@ -93,7 +95,10 @@ void BlockInstance::check_parameters()
 void BlockInstance::start()
 {
     if (plugin_->table().start) {
-        plugin_->table().start(&S_);
+        {
+            BlockDirectoryScope in_block_directory;  // the block binds the property library here
+            plugin_->table().start(&S_);
+        }
         check_status("mdlStart", S_.t);
     }
     start_completed_ = true;  // from here on, terminate must run
@@ -102,7 +107,10 @@ void BlockInstance::start()
 void BlockInstance::initialize_conditions()
 {
     if (plugin_->table().initializeConditions) {
-        plugin_->table().initializeConditions(&S_);
+        {
+            BlockDirectoryScope in_block_directory;  // the condenser binds the property library here
+            plugin_->table().initializeConditions(&S_);
+        }
         check_status("mdlInitializeConditions", S_.t);
     }
 }

@@ -1,5 +1,6 @@
 #include "property_function.h"
 
+#include "block_directory.h"
 #include "errors.h"
 #include "number_text.h"
 
@@ -12,7 +13,7 @@ namespace cyclesim {
 
 PropertyFunction::PropertyFunction()
 {
-    const auto lib = std::filesystem::absolute("Tarvex_files/libCoolProp.so");
+    const auto lib = block_property_library();
     handle_ = dlopen(lib.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!handle_) throw SimulationError("cannot load the property library " + lib.string());
     entry_ = reinterpret_cast<Entry>(dlsym(handle_, "PropsSI"));

@@ -434,7 +434,7 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
     const std::string file = file_path.string();
     if (!doc.is_object()) fail(file, "a model file holds one JSON object");
     for (const auto& s : overrides.sets) apply_override(doc, s, file);
-    check_keys(doc, {"name", "blocks", "connections", "log", "loop_guesses", "plots", "solver", "start"}, file);
+    check_keys(doc, {"name", "blocks", "connections", "log", "loop_guesses", "plots", "solver", "start", "interface"}, file);
 
     ModelSpec model;
     model.file = file_path;
@@ -452,6 +452,7 @@ ModelSpec parse_model(json doc, const std::filesystem::path& file_path, const Mo
     parse_guesses(doc, model, file);
     parse_solver(doc, model, file);
     parse_start(doc, model, file, overrides);
+    model.interface = parse_interface(doc, model, file);
     {
         std::vector<std::string> logged;
         for (const auto& l : model.log) logged.push_back(l.name);

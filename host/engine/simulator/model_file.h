@@ -15,6 +15,7 @@
 //     "log": [ {"signal": "valve.0.0", "name": "m_valve", "unit": "kg/s"} ],
 //     "loop_guesses": {"valve.0.0": 0.02, "compressor.0.0": 3.1e5},   (starting values of tear variables)
 //     "plots": {"time": [...], "ph": {...}},     (what `cyclesim plot` draws; see plot_spec.h)
+//     "interface": {"inputs": [...], "outputs": [...], "parameters": [...]},  (see model_interface.h)
 //     "solver": {"start_time": 0, "stop_time": 100, "rtol": 1e-4, "atol": 1e-6, "max_step": 1,
 //                "output_interval": 0.5, "method": "BDF"}
 //   }
@@ -33,6 +34,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "model_interface.h"
 #include "settle_monitor.h"
 
 namespace cyclesim {
@@ -145,6 +147,7 @@ struct ModelSpec {
     SolverSpec solver;
     nlohmann::json plots;  // the "plots" section (see plot_spec.h); null when absent
     StartSpec start;
+    InterfaceSpec interface;  // the "interface" section (see model_interface.h)
     std::vector<std::string> warnings;
 
     const BlockSpec* find_block(const std::string& name) const;

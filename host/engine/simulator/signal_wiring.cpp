@@ -154,6 +154,7 @@ void Simulation::Impl::resolve_signals()
         logged.push_back(&blocks[r.block]->output(r.port)[r.element]);
     }
     for (const auto& g : model.loop_guesses) guesses.emplace_back(resolve(g.signal, g.where), g.value);
+    for (const auto& o : model.interface.outputs) resolve(SignalSpec::parse(o.signal, o.where), o.where + ".signal");
 
     // Each input told what feeds it, by its logged name where it has one.
     for (std::size_t b = 0; b < blocks.size(); ++b)

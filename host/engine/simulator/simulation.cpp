@@ -7,6 +7,7 @@
 #include "feedback_loops.h"
 
 #include <exception>
+#include <functional>
 
 namespace cyclesim {
 
@@ -36,6 +37,22 @@ void Simulation::Impl::run(RunObserver& observer)
     for (auto& b : blocks) b->terminate();
 }
 
+void Simulation::Impl::guarded(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const TripError&) {
+        end_cosimulation();
+        terminate_all();
+        throw;
+    } catch (const std::exception& e) {
+        const std::string msg = cosim_observer ? explained_failure(e.what(), *cosim_observer) : std::string(e.what());
+        end_cosimulation();
+        terminate_all();
+        throw SimulationError(msg);
+    }
+}
+
 std::string Simulation::Impl::explained_failure(const std::string& what, RunObserver& observer) noexcept
 {
     std::string msg = what;
@@ -59,6 +76,38 @@ void Simulation::Impl::terminate_all() noexcept
             // The first failure is the one reported.
         }
     }
+}
+
+void Simulation::begin_cosimulation(RunObserver& observer, double stop_time)
+{
+    impl_->cosim_observer = &observer;
+    impl_->guarded([&] { impl_->begin_cosimulation(observer, stop_time); });
+}
+
+void Simulation::advance_to(double t, bool inputs_changed)
+{
+    impl_->guarded([&] { impl_->advance_to(t, inputs_changed); });
+}
+
+void Simulation::end_cosimulation() noexcept
+{
+    impl_->end_cosimulation();
+    impl_->terminate_all();
+}
+
+bool Simulation::set_constant(const std::string& block, int element, double value)
+{
+    const int b = impl_->block_index(block, "input");
+    SimBlock& blk = *impl_->blocks[b];
+    if (blk.kind() != "constant") throw SimulationError("input: block '" + block + "' is not a constant block");
+    auto y = blk.output(0);
+    if (element < 0 || element >= static_cast<int>(y.size()))
+        throw SimulationError("input: constant block '" + block + "' has no element " + std::to_string(element));
+    // A constant block's outputs callback leaves its output as it stands:
+    // the value written here holds until the next one.
+    const bool changed = !(y[element] == value);
+    y[element] = value;
+    return changed;
 }
 
 Simulation::Simulation(ModelSpec model, PluginRegistry& registry)

@@ -133,6 +133,25 @@ public:
         double charge = 0.0;
     };
     StartState start_state(RunObserver& observer);
+    // Co-simulation, the run advanced by its caller from one communication
+    // point to the next (the FMU). begin: the blocks started, the first
+    // major step done at the start time and its row handed to the observer,
+    // which must outlive the co-simulation. advance_to: the integrator taken
+    // to t with the inputs held since the last point (`inputs_changed`:
+    // they changed at the last point, and the integrator restarts there),
+    // the row at t handed to the observer. No step goes beyond stop_time
+    // (infinite: no limit but the sources' breakpoints). Failures throw as
+    // run() does, with every block terminated; end: every block terminated
+    // and the integrator freed (also when it never began). A simulation
+    // runs once: a new run needs a new Simulation.
+    void begin_cosimulation(RunObserver& observer, double stop_time);
+    void advance_to(double t, bool inputs_changed);
+    void end_cosimulation() noexcept;
+    // Element `element` of constant block `block`'s value set to `value`
+    // (an input of the co-simulation). Returns whether it changed; throws
+    // SimulationError when there is no such constant block or element.
+    bool set_constant(const std::string& block, int element, double value);
+
     // What the start did (the condenser's start state from the charge, a
     // steady start), one line each, for the run log.
     std::vector<std::string> start_notes() const;

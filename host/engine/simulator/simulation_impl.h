@@ -12,6 +12,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,6 +103,21 @@ struct Simulation::Impl {
 
     // --- the integrator (cvode_driver.cpp) -------------------------------
     void integrate(RunObserver& observer);
+    struct Stepper;
+    struct StepperDeleter {
+        void operator()(Stepper* s) const;
+    };
+    // A co-simulation advanced by its caller (the FMU).
+    std::unique_ptr<Stepper, StepperDeleter> cosim;
+    bool cosim_pending = false;  // the integrator's latest step awaits its major step
+    double cosim_time = 0.0;     // the latest communication point
+    void begin_cosimulation(RunObserver& observer, double stop_time);
+    void advance_to(double t, bool inputs_changed);
+    void end_cosimulation() noexcept;
+    RunObserver* cosim_observer = nullptr;
+    // Runs a co-simulation's work; a failure ends it with every block
+    // terminated and comes out as run() gives it.
+    void guarded(const std::function<void()>& work);
 
     // --- start state from the charge (condenser_start.cpp) ---------------
     int condenser = -1;                      // the Condenser block the start works on, -1: none
