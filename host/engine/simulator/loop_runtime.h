@@ -24,6 +24,7 @@ public:
 struct LoopRuntime {
     LoopPlan plan;
     std::vector<double> tear_values;             // what the torn inputs read
+    std::vector<double> accepted_values;         // the solution at the latest major step
     std::vector<const double*> tear_sources;     // the outputs the tear variables stand for
     std::vector<double> max_seen;                // largest magnitude seen per tear variable
     std::vector<std::optional<double>> guesses;  // starting values from the model file

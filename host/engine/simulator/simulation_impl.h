@@ -86,6 +86,8 @@ struct Simulation::Impl {
     std::optional<std::string> evaluate_outputs(double t, bool major);
     // Right-hand side for CVODE: a minor step.
     int rhs(double t, const double* y, double* dy);
+    int rhs_evaluation(double t, const double* y, double* dy);
+    void restart_loops_from_accepted();
     int jacobian(double t, const double* y, const double* fy, double* const* columns, int n, double* ytmp,
                  double* ftmp);
     // Every logged row goes out here: at a major step and at an output time
