@@ -8,7 +8,11 @@
 // fixed p (the slope is cp for h and cp/T for s), each step inside a bracket
 // that every evaluation narrows, with bisection when Newton leaves it.
 //
-// Newton on (T, rho) stops at the first evaluated point whose correction is
+// A single-phase (P, H) or (P, S) question starts from the solved state at
+// the nearest node of a fixed grid in (ln p, y), kept per thread (see
+// node_start): two evaluations instead of four or five, and an answer that
+// depends on the question alone. Newton on (T, rho) stops at the first
+// evaluated point whose correction is
 // below 1e-12 relative in both: that point is the answer, within 1e-12 of the
 // root, one evaluation sooner than applying the correction and evaluating
 // again (which remains the rule for larger corrections). A saturation
@@ -21,7 +25,9 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "fluidprops/error.h"
 
@@ -189,12 +195,110 @@ bool solve_temperature_2d(const Fluid& fluid, double p, double target, Caloric k
 ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Caloric kind, Phase phase, double T_lo,
                               double T_hi, double T0, double rho0);
 
+// ---- grid of solved states (fast starts) ------------------------------------
+//
+// A (P, H) or (P, S) question starts from the solved state at the nearest
+// node of a fixed grid: ln p in steps of 1e-3, the caloric value in steps of
+// 2e-3 R T_crit (enthalpy) or 2e-3 R (entropy). The node's state is solved
+// from a cold start once and kept per thread; the question's start is one
+// Newton step from it, computed from its stored derivatives, close enough
+// that two evaluations end the iteration. The node, and with it the answer,
+// depends on the question alone, never on what was asked before.
+
+struct NodeKey {
+    const Fluid* fluid;
+    int kind, phase;
+    std::int64_t i_p, i_y;
+    bool operator==(const NodeKey&) const = default;
+};
+struct NodeKeyHash {
+    std::size_t operator()(const NodeKey& k) const {
+        std::uint64_t h = reinterpret_cast<std::uintptr_t>(k.fluid);
+        for (std::uint64_t v : {static_cast<std::uint64_t>(k.kind * 2 + k.phase), static_cast<std::uint64_t>(k.i_p),
+                                static_cast<std::uint64_t>(k.i_y)})
+            h = (h ^ v) * 0x100000001b3ULL + (h >> 29);
+        return static_cast<std::size_t>(h);
+    }
+};
+struct Node {
+    bool usable = false;   // the node's state lies in the phase and was solved
+    ThermoPoint point;
+};
+constexpr double kNodeLnP = 1e-3;
+constexpr double kNodeCaloric = 2e-3;
+constexpr std::size_t kMaxNodes = 1 << 16;
+// A node serves as a start when one Newton step from it changes T and rho by
+// less than this (relative).
+constexpr double kNodeReach = 0.02;
+thread_local std::unordered_map<NodeKey, Node, NodeKeyHash> t_nodes;
+
+double caloric_scale(const Fluid& fluid, Caloric kind) {
+    return kNodeCaloric * fluid.gas_constant() * (kind == Caloric::kEnthalpy ? fluid.T_crit() : 1.0);
+}
+
+// The node's state, solved from a cold start at its own pressure. Not usable
+// when the node falls outside the subcritical range, in the other phase or
+// the dome, or cannot be solved.
+Node solve_node(const Fluid& fluid, Caloric kind, Phase phase, double p, double y) {
+    Node node;
+    if (!(p >= fluid.p_sat_min() && p < fluid.p_crit())) return node;
+    try {
+        const SaturationPair sat = fluid.saturation_at_p(p);
+        const double yL = caloric(sat.liquid, kind), yV = caloric(sat.vapor, kind);
+        const double Qs = (y - yL) / (yV - yL);
+        ThermoPoint pt;
+        if (phase == Phase::kLiquid && Qs < -1e-9) {
+            const double T0 = std::max(sat.liquid.T - (yL - y) / caloric_slope(sat.liquid, kind), fluid.T_min());
+            if (!solve_temperature_2d(fluid, p, y, kind, phase, fluid.T_min(), sat.liquid.T, T0, sat.liquid.rho, pt))
+                return node;
+        } else if (phase == Phase::kGas && Qs > 1.0 + 1e-9) {
+            const double T0 = std::min(sat.vapor.T + (y - yV) / caloric_slope(sat.vapor, kind), fluid.T_upper());
+            if (!solve_temperature_2d(fluid, p, y, kind, phase, sat.vapor.T, fluid.T_upper(), T0,
+                                      sat.vapor.rho * sat.vapor.T / T0, pt))
+                return node;
+        } else {
+            return node;
+        }
+        node.usable = true;
+        node.point = pt;
+    } catch (const PropertyError&) {
+    }
+    return node;
+}
+
+// The start one Newton step from the question's grid node; false when the
+// node is not usable or too far.
+bool node_start(const Fluid& fluid, double p, double y, Caloric kind, Phase phase, double& T, double& rho) {
+    const double scale = caloric_scale(fluid, kind);
+    const NodeKey key{&fluid, static_cast<int>(kind), static_cast<int>(phase),
+                      std::llround(std::log(p) / kNodeLnP), std::llround(y / scale)};
+    auto it = t_nodes.find(key);
+    if (it == t_nodes.end()) {
+        if (t_nodes.size() >= kMaxNodes) t_nodes.clear();
+        const double p_node = std::exp(static_cast<double>(key.i_p) * kNodeLnP);
+        const double y_node = static_cast<double>(key.i_y) * scale;
+        it = t_nodes.emplace(key, solve_node(fluid, kind, phase, p_node, y_node)).first;
+    }
+    const Node& node = it->second;
+    if (!node.usable) return false;
+    double dT, drho;
+    if (!newton_correction(node.point, p, y, kind, dT, drho)) return false;
+    if (!(std::max(std::abs(dT) / node.point.T, std::abs(drho) / node.point.rho) < kNodeReach)) return false;
+    T = node.point.T + dT;
+    rho = node.point.rho + drho;
+    return true;
+}
+
 // A single-phase (P, H) or (P, S) state below (liquid) or above (vapour) the
-// saturation line: Newton from the saturated end state (T0, rho0), else the
-// bracketed search.
+// saturation line: Newton from the grid node's state (fast starts), else
+// from the saturated end state (T0, rho0), else the bracketed search.
 ThermoPoint solve_single_phase(const Fluid& fluid, double p, double y, Caloric kind, Phase phase, double T_lo,
                                double T_hi, double T0, double rho0, double rho_bracketed) {
     ThermoPoint pt;
+    double Tn, rhon;
+    if (t_fast_starts && node_start(fluid, p, y, kind, phase, Tn, rhon) &&
+        solve_temperature_2d(fluid, p, y, kind, phase, T_lo, T_hi, Tn, rhon, pt))
+        return pt;
     if (!solve_temperature_2d(fluid, p, y, kind, phase, T_lo, T_hi, T0, rho0, pt))
         pt = solve_temperature(fluid, p, y, kind, phase, T_lo, T_hi, T0, rho_bracketed);
     return pt;
@@ -396,6 +500,7 @@ void set_saturation_cache_enabled(bool enabled) {
 void set_fast_starts_enabled(bool enabled) {
     t_fast_starts = enabled;
     for (auto& e : t_cache) e.fluid = nullptr;
+    t_nodes.clear();
 }
 
 FlashState flash_pq(const Fluid& fluid, double p, double Q) {
