@@ -2,7 +2,8 @@
 // internal step at a time (stopping exactly at source breakpoints and at the
 // stop time only), a major step after each, rows at output times interpolated
 // within the steps, and restarted where a block changed its states or asked
-// for a reset and at every breakpoint. Every SUNDIALS call is checked.
+// for a reset and where a source's output jumps (not where it only bends).
+// Every SUNDIALS call is checked.
 #include "simulation_impl.h"
 
 #include "errors.h"
@@ -252,9 +253,12 @@ void Simulation::Impl::integrate(RunObserver& observer)
             log_now = std::fabs(output_time(next_output) - t) <= eps;
             if (log_now) ++next_output;
         }
-        const bool at_break = at_target && next_break < breakpoints.size();
+        // A source whose output jumps here restarts the integrator; one that
+        // only bends needs the stop, not a restart.
+        const bool at_jump = at_target && next_break < breakpoints.size() &&
+                             std::binary_search(jump_times.begin(), jump_times.end(), target);
         bool changed = major_step(t, y, log_now, observer);
-        if (changed || at_break) {
+        if (changed || at_jump) {
             collect();
             check_sundials(CVodeReInit(cv.mem, t, cv.y), "CVodeReInit");
             ++stats.restarts;

@@ -47,6 +47,7 @@ struct Simulation::Impl {
     std::vector<int> state_offset;  // per block, into the global state vector
     int n_states = 0;
     std::vector<double> breakpoints;
+    std::vector<double> jump_times;   // the breakpoints at which an output jumps (restarts)
 
     RunStatistics stats;
     double t_now = 0.0;
