@@ -152,6 +152,8 @@ void DayProfile(benchmark::State& state)
     state.counters["rows"] = static_cast<double>(stats.logged_rows);
     state.counters["loop_solves"] = static_cast<double>(stats.loop_solves);
     state.counters["loop_residuals"] = static_cast<double>(stats.loop_residual_evaluations);
+    state.counters["loop_iterations"] = static_cast<double>(stats.loop_iterations);
+    state.counters["jacobians"] = static_cast<double>(stats.jacobian_evaluations);
     state.counters["questions_per_step"] =
         stats.integrator_steps > 0 ? static_cast<double>(queries) / static_cast<double>(stats.integrator_steps) : 0.0;
 }

@@ -182,8 +182,9 @@ TEST_F(Chiller, RespondsToTheValveAndSpeedSteps)
 // their solvers stopped repeating evaluations (recorded again when the
 // condenser's superheated-length fit was taken to round-off, and again when
 // the rows came from the integrator's dense output, and again when the step
-// was no longer capped and the flashes started closer to their answers, a
-// change of at most 2e-4 of any signal's range): every signal must match to
+// was no longer capped, the flashes started closer to their answers and the
+// loop started from its solution extrapolated in time, a change of at most
+// 2e-4 of any signal's range): every signal must match to
 // the last bit (results.csv round-trips doubles exactly).
 TEST_F(Chiller, TrajectoryStandsAsRecorded)
 {

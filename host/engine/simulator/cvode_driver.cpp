@@ -261,6 +261,8 @@ void Simulation::Impl::integrate(RunObserver& observer)
         if (changed || at_jump) {
             collect();
             check_sundials(CVodeReInit(cv.mem, t, cv.y), "CVodeReInit");
+            // The loops' solutions before the jump say nothing of those after.
+            for (auto& L : loops) L.previous_values.clear();
             ++stats.restarts;
         }
         observer.on_progress(t, stats);

@@ -208,7 +208,12 @@ bool Simulation::Impl::major_step(double t, double* y, bool log_now, RunObserver
     for (auto& b : blocks) disc_before.emplace_back(b->disc_states().begin(), b->disc_states().end());
 
     if (auto msg = evaluate_outputs(t, true)) throw SimulationError("non-finite output: " + *msg);
-    for (auto& L : loops) L.accepted_values = L.tear_values;
+    for (auto& L : loops) {
+        L.previous_values = std::move(L.accepted_values);
+        L.previous_time = L.accepted_time;
+        L.accepted_values = L.tear_values;
+        L.accepted_time = t;
+    }
     if (log_now) hand_off_row(t, observer);
     for (const auto& item : plan.order) {
         if (item.block >= 0)
