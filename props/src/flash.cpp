@@ -27,7 +27,6 @@
 #include <cstdio>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 
 #include "fluidprops/error.h"
 
@@ -205,32 +204,33 @@ ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Calor
 // that two evaluations end the iteration. The node, and with it the answer,
 // depends on the question alone, never on what was asked before.
 
-struct NodeKey {
-    const Fluid* fluid;
+// Plain data, zero when unused, direct-mapped by a hash of the node: like
+// the answer table, a thread's grid needs neither a constructor nor a
+// destructor (the library may be unloaded while threads that used it live
+// on). A node that loses its slot is solved again, to the same bits.
+struct NodeSlot {
+    const Fluid* fluid;   // null: unused
     int kind, phase;
     std::int64_t i_p, i_y;
-    bool operator==(const NodeKey&) const = default;
-};
-struct NodeKeyHash {
-    std::size_t operator()(const NodeKey& k) const {
-        std::uint64_t h = reinterpret_cast<std::uintptr_t>(k.fluid);
-        for (std::uint64_t v : {static_cast<std::uint64_t>(k.kind * 2 + k.phase), static_cast<std::uint64_t>(k.i_p),
-                                static_cast<std::uint64_t>(k.i_y)})
-            h = (h ^ v) * 0x100000001b3ULL + (h >> 29);
-        return static_cast<std::size_t>(h);
-    }
-};
-struct Node {
-    bool usable = false;   // the node's state lies in the phase and was solved
+    bool usable;          // the node's state lies in the phase and was solved
     ThermoPoint point;
 };
+constexpr std::size_t kNodeSlots = 2048;
+thread_local NodeSlot t_nodes[kNodeSlots];
+
+std::size_t node_slot(const Fluid* fluid, int kind, int phase, std::int64_t i_p, std::int64_t i_y) {
+    std::uint64_t h = reinterpret_cast<std::uintptr_t>(fluid);
+    for (std::uint64_t v : {static_cast<std::uint64_t>(kind * 2 + phase), static_cast<std::uint64_t>(i_p),
+                            static_cast<std::uint64_t>(i_y)})
+        h = (h ^ v) * 0x100000001b3ULL + (h >> 29);
+    return static_cast<std::size_t>(h ^ (h >> 32)) % kNodeSlots;
+}
+
 constexpr double kNodeLnP = 1e-3;
 constexpr double kNodeCaloric = 2e-3;
-constexpr std::size_t kMaxNodes = 1 << 16;
 // A node serves as a start when one Newton step from it changes T and rho by
 // less than this (relative).
 constexpr double kNodeReach = 0.02;
-thread_local std::unordered_map<NodeKey, Node, NodeKeyHash> t_nodes;
 
 double caloric_scale(const Fluid& fluid, Caloric kind) {
     return kNodeCaloric * fluid.gas_constant() * (kind == Caloric::kEnthalpy ? fluid.T_crit() : 1.0);
@@ -239,9 +239,9 @@ double caloric_scale(const Fluid& fluid, Caloric kind) {
 // The node's state, solved from a cold start at its own pressure. Not usable
 // when the node falls outside the subcritical range, in the other phase or
 // the dome, or cannot be solved.
-Node solve_node(const Fluid& fluid, Caloric kind, Phase phase, double p, double y) {
-    Node node;
-    if (!(p >= fluid.p_sat_min() && p < fluid.p_crit())) return node;
+void solve_node(const Fluid& fluid, Caloric kind, Phase phase, double p, double y, NodeSlot& node) {
+    node.usable = false;
+    if (!(p >= fluid.p_sat_min() && p < fluid.p_crit())) return;
     try {
         const SaturationPair sat = fluid.saturation_at_p(p);
         const double yL = caloric(sat.liquid, kind), yV = caloric(sat.vapor, kind);
@@ -250,36 +250,38 @@ Node solve_node(const Fluid& fluid, Caloric kind, Phase phase, double p, double 
         if (phase == Phase::kLiquid && Qs < -1e-9) {
             const double T0 = std::max(sat.liquid.T - (yL - y) / caloric_slope(sat.liquid, kind), fluid.T_min());
             if (!solve_temperature_2d(fluid, p, y, kind, phase, fluid.T_min(), sat.liquid.T, T0, sat.liquid.rho, pt))
-                return node;
+                return;
         } else if (phase == Phase::kGas && Qs > 1.0 + 1e-9) {
             const double T0 = std::min(sat.vapor.T + (y - yV) / caloric_slope(sat.vapor, kind), fluid.T_upper());
             if (!solve_temperature_2d(fluid, p, y, kind, phase, sat.vapor.T, fluid.T_upper(), T0,
                                       sat.vapor.rho * sat.vapor.T / T0, pt))
-                return node;
+                return;
         } else {
-            return node;
+            return;
         }
         node.usable = true;
         node.point = pt;
     } catch (const PropertyError&) {
     }
-    return node;
 }
 
 // The start one Newton step from the question's grid node; false when the
 // node is not usable or too far.
 bool node_start(const Fluid& fluid, double p, double y, Caloric kind, Phase phase, double& T, double& rho) {
     const double scale = caloric_scale(fluid, kind);
-    const NodeKey key{&fluid, static_cast<int>(kind), static_cast<int>(phase),
-                      std::llround(std::log(p) / kNodeLnP), std::llround(y / scale)};
-    auto it = t_nodes.find(key);
-    if (it == t_nodes.end()) {
-        if (t_nodes.size() >= kMaxNodes) t_nodes.clear();
-        const double p_node = std::exp(static_cast<double>(key.i_p) * kNodeLnP);
-        const double y_node = static_cast<double>(key.i_y) * scale;
-        it = t_nodes.emplace(key, solve_node(fluid, kind, phase, p_node, y_node)).first;
+    const int k = static_cast<int>(kind), ph = static_cast<int>(phase);
+    const std::int64_t i_p = std::llround(std::log(p) / kNodeLnP), i_y = std::llround(y / scale);
+    NodeSlot& node = t_nodes[node_slot(&fluid, k, ph, i_p, i_y)];
+    if (!(node.fluid == &fluid && node.kind == k && node.phase == ph && node.i_p == i_p && node.i_y == i_y)) {
+        node.fluid = nullptr;   // claimed only once solved
+        solve_node(fluid, kind, phase, std::exp(static_cast<double>(i_p) * kNodeLnP), static_cast<double>(i_y) * scale,
+                   node);
+        node.fluid = &fluid;
+        node.kind = k;
+        node.phase = ph;
+        node.i_p = i_p;
+        node.i_y = i_y;
     }
-    const Node& node = it->second;
     if (!node.usable) return false;
     double dT, drho;
     if (!newton_correction(node.point, p, y, kind, dT, drho)) return false;
@@ -500,7 +502,7 @@ void set_saturation_cache_enabled(bool enabled) {
 void set_fast_starts_enabled(bool enabled) {
     t_fast_starts = enabled;
     for (auto& e : t_cache) e.fluid = nullptr;
-    t_nodes.clear();
+    for (auto& n : t_nodes) n.fluid = nullptr;
 }
 
 FlashState flash_pq(const Fluid& fluid, double p, double Q) {
