@@ -1,16 +1,26 @@
 // One simulated day (86400 s) of the controlled chiller (examples/
-// controlled_chiller) at constant conditions (its scenario's load, ambient and
-// fan changes switched off), with output intervals of 1, 2 and 10 s: CPU time
-// per run, the integrator's steps and the logged rows as counters. The steps
-// are the solver's own; the output interval should change only the rows.
+// controlled_chiller), CPU time per run with the integrator's steps, the
+// logged rows and the property questions per step as counters.
+//   DayRun/<interval>                 constant conditions (its scenario's
+//                                     load, ambient and fan changes off),
+//                                     output intervals 1, 2 and 10 s;
+//   DayProfile/<interval>/<table>     the daily profile: ambient 22-38 degC
+//                                     (warmest at 15:00) and chilled-water
+//                                     inlet 10-15 degC (highest at 16:00), as
+//                                     tables sampled every <table> seconds,
+//                                     output intervals 1, 10 and 60 s.
+// The steps are the solver's own; the output interval should change only the
+// rows, the table's resolution only the breakpoints the integrator stops at.
 // Registered only when CYCLESIM_BENCH_LONG is set in the environment (each run
-// takes tens of seconds).
+// takes seconds).
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "counting_props.h"
 #include "errors.h"
 #include "model_file.h"
 #include "simulation.h"
@@ -36,6 +46,28 @@ void hold(json& doc, const std::string& block)
         }
 }
 
+// A daily sine from `low` (at `peak_hour` - 12 h) to `high` (at `peak_hour`),
+// sampled every `table_step` seconds, as a table of offsets from `low`.
+void daily_table(json& doc, const std::string& block, double low, double high, double peak_hour, double table_step)
+{
+    json times = json::array(), values = json::array();
+    for (double t = 0.0; t <= 86400.0 + 1e-9; t += table_step) {
+        const double phase = 2.0 * M_PI * (t / 3600.0 - peak_hour) / 24.0;
+        times.push_back(t);
+        values.push_back(0.5 * (high - low) * (1.0 + std::cos(phase)));
+    }
+    for (auto& b : doc["blocks"])
+        if (b["name"] == block) {
+            b["time"] = times;
+            b["values"] = values;
+        }
+}
+
+void set_constant(json& doc, const std::string& block, double value)
+{
+    for (auto& b : doc["blocks"])
+        if (b["name"] == block) b["value"] = value;
+}
 
 void DayRun(benchmark::State& state)
 {
@@ -71,6 +103,71 @@ void DayRun(benchmark::State& state)
     state.counters["rows"] = static_cast<double>(stats.logged_rows);
     state.counters["loop_solves"] = static_cast<double>(stats.loop_solves);
 }
+
+void DayProfile(benchmark::State& state)
+{
+    const std::filesystem::path model_path =
+        std::filesystem::path(CYCLESIM_SOURCE_DIR) / "examples" / "controlled_chiller" / "controlled_chiller.json";
+    json doc;
+    {
+        std::ifstream in(model_path);
+        doc = json::parse(in);
+    }
+    doc["solver"]["stop_time"] = 86400.0;
+    doc["solver"]["output_interval"] = static_cast<double>(state.range(0));
+    doc.erase("plots");
+    const double table_step = static_cast<double>(state.range(1));
+    // Base values plus the tables' offsets: water 10-15 degC, air 22-38 degC.
+    set_constant(doc, "water_inlet", 283.15);
+    daily_table(doc, "water_load", 283.15, 288.15, 16.0, table_step);
+    set_constant(doc, "ambient", 295.15);
+    daily_table(doc, "ambient_rise", 295.15, 311.15, 15.0, table_step);
+    hold(doc, "fan");
+    sfun_set_print_sink(&discard, nullptr);
+
+    testsupport::ScopedWorkdir wd(testsupport::build_dir() / "testlib" / "libcounting_props.so");
+    if (!counting_props_use(testsupport::real_library().c_str())) {
+        state.SkipWithError("real property library not built");
+        return;
+    }
+    cyclesim::RunStatistics stats;
+    long queries = 0;
+    try {
+        cyclesim::PluginRegistry registry(testsupport::blocks_dir());
+        for (auto _ : state) {
+            counting_props_reset();
+            cyclesim::Simulation sim(cyclesim::parse_model(doc, model_path.string()), registry);
+            cyclesim::RunObserver quiet;
+            sim.run(quiet);
+            stats = sim.statistics();
+            queries = counting_props_count();
+        }
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    state.counters["steps"] = static_cast<double>(stats.integrator_steps);
+    state.counters["rhs"] = static_cast<double>(stats.rhs_evaluations);
+    state.counters["restarts"] = static_cast<double>(stats.restarts);
+    state.counters["rows"] = static_cast<double>(stats.logged_rows);
+    state.counters["loop_solves"] = static_cast<double>(stats.loop_solves);
+    state.counters["loop_residuals"] = static_cast<double>(stats.loop_residual_evaluations);
+    state.counters["loop_iterations"] = static_cast<double>(stats.loop_iterations);
+    state.counters["jacobians"] = static_cast<double>(stats.jacobian_evaluations);
+    state.counters["questions_per_step"] =
+        stats.integrator_steps > 0 ? static_cast<double>(queries) / static_cast<double>(stats.integrator_steps) : 0.0;
+}
+
+const bool profile_registered = std::getenv("CYCLESIM_BENCH_LONG") != nullptr &&
+                                benchmark::RegisterBenchmark("DayProfile", DayProfile)
+                                        ->Args({1, 900})
+                                        ->Args({10, 900})
+                                        ->Args({60, 900})
+                                        ->Args({60, 3600})
+                                        ->Args({60, 300})
+                                        ->Args({60, 60})
+                                        ->Iterations(1)
+                                        ->Unit(benchmark::kSecond) != nullptr;
 
 const bool registered = std::getenv("CYCLESIM_BENCH_LONG") != nullptr &&
                         benchmark::RegisterBenchmark("DayRun", DayRun)

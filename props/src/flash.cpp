@@ -7,12 +7,25 @@
 // vapour exists. A single-phase state is found by Newton's method on T at
 // fixed p (the slope is cp for h and cp/T for s), each step inside a bracket
 // that every evaluation narrows, with bisection when Newton leaves it.
+//
+// A single-phase (P, H) or (P, S) question starts from the solved state at
+// the nearest node of a fixed grid in (ln p, y), kept per thread (see
+// node_start): two evaluations instead of four or five, and an answer that
+// depends on the question alone. Newton on (T, rho) stops at the first
+// evaluated point whose correction is
+// below 1e-12 relative in both: that point is the answer, within 1e-12 of the
+// root, one evaluation sooner than applying the correction and evaluating
+// again (which remains the rule for larger corrections). A saturation
+// temperature at a new pressure is the superancillary inverted by Newton
+// from a start interpolated in ln p, ending at a correction of a few units
+// in the last place.
 #include "fluidprops/flash.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <string>
 
 #include "fluidprops/error.h"
@@ -33,6 +46,11 @@ thread_local std::array<CacheEntry, kCacheSize> t_cache;
 thread_local std::size_t t_cache_next = 0;
 thread_local bool t_cache_enabled = true;
 thread_local SaturationPair t_uncached;
+
+thread_local bool t_fast_starts = true;
+// A correction below this (relative, in T and in rho) at an evaluated point
+// makes that point the answer.
+constexpr double kConvergedCorrection = 1e-12;
 
 // ---- helpers ---------------------------------------------------------------
 
@@ -105,32 +123,56 @@ FlashState two_phase(const Fluid& fluid, const SaturationPair& sat, double Q) {
     return st;
 }
 
+// The Newton correction (dT, drho) towards p(T, rho) = p and y(T, rho) =
+// target from an evaluated point; false where the step is singular.
+bool newton_correction(const ThermoPoint& pt, double p, double target, Caloric kind, double& dT, double& drho) {
+    const double T = pt.T, rho = pt.rho;
+    const double F1 = pt.p - p;
+    const double F2 = caloric(pt, kind) - target;
+    const double a11 = pt.dpdT_rho, a12 = pt.dpdrho_T;
+    double a21, a22;
+    if (kind == Caloric::kEnthalpy) {
+        a21 = pt.cv + pt.dpdT_rho / rho;
+        a22 = pt.dpdrho_T / rho - T * pt.dpdT_rho / (rho * rho);
+    } else {
+        a21 = pt.cv / T;
+        a22 = -pt.dpdT_rho / (rho * rho);
+    }
+    const double det = a11 * a22 - a12 * a21;
+    if (!(pt.dpdrho_T > 0.0) || !std::isfinite(det) || det == 0.0) return false;
+    dT = (-F1 * a22 + F2 * a12) / det;
+    drho = (-F2 * a11 + F1 * a21) / det;
+    return std::isfinite(dT) && std::isfinite(drho);
+}
+
+// Whether a converged state belongs to the requested phase.
+bool of_phase(const Fluid& fluid, Phase phase, double T, double rho) {
+    const bool sa = fluid.data().superancillary.present() && T >= fluid.T_min() && T <= fluid.T_crit();
+    if (phase == Phase::kLiquid) {
+        if (sa ? rho < fluid.sa_rho_liquid(T) * (1.0 - 1e-9) : rho < fluid.rho_crit()) return false;
+    } else if (phase == Phase::kGas && T < fluid.T_crit()) {
+        if (sa ? rho > fluid.sa_rho_vapor(T) * (1.0 + 1e-9) : rho > fluid.rho_crit()) return false;
+    }
+    return true;
+}
+
 // Newton's method on (T, rho) for p(T, rho) = p and y(T, rho) = target, from
 // a start close to the answer (one equation-of-state evaluation per step).
 // Gives up (returns false) on a singular step, on leaving [T_lo, T_hi], or if
 // the converged state is not of the requested phase; the caller then uses the
-// bracketed one-dimensional search below.
+// bracketed one-dimensional search below. With fast starts on, a point whose
+// correction is below kConvergedCorrection is the answer itself.
 bool solve_temperature_2d(const Fluid& fluid, double p, double target, Caloric kind, Phase phase, double T_lo,
                           double T_hi, double T, double rho, ThermoPoint& out) {
     if (!(rho > 0.0) || !(T >= T_lo && T <= T_hi)) return false;
     for (int it = 0; it < 30; ++it) {
         const ThermoPoint pt = fluid.evaluate(T, rho);
-        const double F1 = pt.p - p;
-        const double F2 = caloric(pt, kind) - target;
-        const double a11 = pt.dpdT_rho, a12 = pt.dpdrho_T;
-        double a21, a22;
-        if (kind == Caloric::kEnthalpy) {
-            a21 = pt.cv + pt.dpdT_rho / rho;
-            a22 = pt.dpdrho_T / rho - T * pt.dpdT_rho / (rho * rho);
-        } else {
-            a21 = pt.cv / T;
-            a22 = -pt.dpdT_rho / (rho * rho);
+        double dT, drho;
+        if (!newton_correction(pt, p, target, kind, dT, drho)) return false;
+        if (t_fast_starts && std::abs(dT) <= kConvergedCorrection * T && std::abs(drho) <= kConvergedCorrection * rho) {
+            out = pt;
+            return of_phase(fluid, phase, T, rho);
         }
-        const double det = a11 * a22 - a12 * a21;
-        if (!(pt.dpdrho_T > 0.0) || !std::isfinite(det) || det == 0.0) return false;
-        double dT = (-F1 * a22 + F2 * a12) / det;
-        double drho = (-F2 * a11 + F1 * a21) / det;
-        if (!std::isfinite(dT) || !std::isfinite(drho)) return false;
         // Keep steps moderate: a quarter of the density, 10 % of the temperature.
         const double scale = std::max({std::abs(drho) / (0.25 * rho), std::abs(dT) / (0.1 * T), 1.0});
         dT /= scale;
@@ -143,16 +185,125 @@ bool solve_temperature_2d(const Fluid& fluid, double p, double target, Caloric k
             out = fluid.evaluate(T, rho);
             if (!(out.dpdrho_T > 0.0)) return false;
             // The root must belong to the requested phase.
-            const bool sa = fluid.data().superancillary.present() && T >= fluid.T_min() && T <= fluid.T_crit();
-            if (phase == Phase::kLiquid) {
-                if (sa ? rho < fluid.sa_rho_liquid(T) * (1.0 - 1e-9) : rho < fluid.rho_crit()) return false;
-            } else if (phase == Phase::kGas && T < fluid.T_crit()) {
-                if (sa ? rho > fluid.sa_rho_vapor(T) * (1.0 + 1e-9) : rho > fluid.rho_crit()) return false;
-            }
-            return true;
+            return of_phase(fluid, phase, T, rho);
         }
     }
     return false;
+}
+
+ThermoPoint solve_temperature(const Fluid& fluid, double p, double target, Caloric kind, Phase phase, double T_lo,
+                              double T_hi, double T0, double rho0);
+
+// ---- grid of solved states (fast starts) ------------------------------------
+//
+// A (P, H) or (P, S) question starts from the solved state at the nearest
+// node of a fixed grid: ln p in steps of 1e-3, the caloric value in steps of
+// 2e-3 R T_crit (enthalpy) or 2e-3 R (entropy). The node's state is solved
+// from a cold start once and kept per thread; the question's start is one
+// Newton step from it, computed from its stored derivatives, close enough
+// that two evaluations end the iteration. The node, and with it the answer,
+// depends on the question alone, never on what was asked before.
+
+// Plain data, zero when unused, direct-mapped by a hash of the node: like
+// the answer table, a thread's grid needs neither a constructor nor a
+// destructor (the library may be unloaded while threads that used it live
+// on). A node that loses its slot is solved again, to the same bits.
+struct NodeSlot {
+    const Fluid* fluid;   // null: unused
+    int kind, phase;
+    std::int64_t i_p, i_y;
+    bool usable;          // the node's state lies in the phase and was solved
+    ThermoPoint point;
+};
+constexpr std::size_t kNodeSlots = 2048;
+thread_local NodeSlot t_nodes[kNodeSlots];
+
+std::size_t node_slot(const Fluid* fluid, int kind, int phase, std::int64_t i_p, std::int64_t i_y) {
+    std::uint64_t h = reinterpret_cast<std::uintptr_t>(fluid);
+    for (std::uint64_t v : {static_cast<std::uint64_t>(kind * 2 + phase), static_cast<std::uint64_t>(i_p),
+                            static_cast<std::uint64_t>(i_y)})
+        h = (h ^ v) * 0x100000001b3ULL + (h >> 29);
+    return static_cast<std::size_t>(h ^ (h >> 32)) % kNodeSlots;
+}
+
+constexpr double kNodeLnP = 1e-3;
+constexpr double kNodeCaloric = 2e-3;
+// A node serves as a start when one Newton step from it changes T and rho by
+// less than this (relative).
+constexpr double kNodeReach = 0.02;
+
+double caloric_scale(const Fluid& fluid, Caloric kind) {
+    return kNodeCaloric * fluid.gas_constant() * (kind == Caloric::kEnthalpy ? fluid.T_crit() : 1.0);
+}
+
+// The node's state, solved from a cold start at its own pressure. Not usable
+// when the node falls outside the subcritical range, in the other phase or
+// the dome, or cannot be solved.
+void solve_node(const Fluid& fluid, Caloric kind, Phase phase, double p, double y, NodeSlot& node) {
+    node.usable = false;
+    if (!(p >= fluid.p_sat_min() && p < fluid.p_crit())) return;
+    try {
+        const SaturationPair sat = fluid.saturation_at_p(p);
+        const double yL = caloric(sat.liquid, kind), yV = caloric(sat.vapor, kind);
+        const double Qs = (y - yL) / (yV - yL);
+        ThermoPoint pt;
+        if (phase == Phase::kLiquid && Qs < -1e-9) {
+            const double T0 = std::max(sat.liquid.T - (yL - y) / caloric_slope(sat.liquid, kind), fluid.T_min());
+            if (!solve_temperature_2d(fluid, p, y, kind, phase, fluid.T_min(), sat.liquid.T, T0, sat.liquid.rho, pt))
+                return;
+        } else if (phase == Phase::kGas && Qs > 1.0 + 1e-9) {
+            const double T0 = std::min(sat.vapor.T + (y - yV) / caloric_slope(sat.vapor, kind), fluid.T_upper());
+            if (!solve_temperature_2d(fluid, p, y, kind, phase, sat.vapor.T, fluid.T_upper(), T0,
+                                      sat.vapor.rho * sat.vapor.T / T0, pt))
+                return;
+        } else {
+            return;
+        }
+        node.usable = true;
+        node.point = pt;
+    } catch (const PropertyError&) {
+    }
+}
+
+// The start one Newton step from the question's grid node; false when the
+// node is not usable or too far.
+bool node_start(const Fluid& fluid, double p, double y, Caloric kind, Phase phase, double& T, double& rho) {
+    const double scale = caloric_scale(fluid, kind);
+    const int k = static_cast<int>(kind), ph = static_cast<int>(phase);
+    const std::int64_t i_p = std::llround(std::log(p) / kNodeLnP), i_y = std::llround(y / scale);
+    NodeSlot& node = t_nodes[node_slot(&fluid, k, ph, i_p, i_y)];
+    if (!(node.fluid == &fluid && node.kind == k && node.phase == ph && node.i_p == i_p && node.i_y == i_y)) {
+        node.fluid = nullptr;   // claimed only once solved
+        solve_node(fluid, kind, phase, std::exp(static_cast<double>(i_p) * kNodeLnP), static_cast<double>(i_y) * scale,
+                   node);
+        node.fluid = &fluid;
+        node.kind = k;
+        node.phase = ph;
+        node.i_p = i_p;
+        node.i_y = i_y;
+    }
+    if (!node.usable) return false;
+    double dT, drho;
+    if (!newton_correction(node.point, p, y, kind, dT, drho)) return false;
+    if (!(std::max(std::abs(dT) / node.point.T, std::abs(drho) / node.point.rho) < kNodeReach)) return false;
+    T = node.point.T + dT;
+    rho = node.point.rho + drho;
+    return true;
+}
+
+// A single-phase (P, H) or (P, S) state below (liquid) or above (vapour) the
+// saturation line: Newton from the grid node's state (fast starts), else
+// from the saturated end state (T0, rho0), else the bracketed search.
+ThermoPoint solve_single_phase(const Fluid& fluid, double p, double y, Caloric kind, Phase phase, double T_lo,
+                               double T_hi, double T0, double rho0, double rho_bracketed) {
+    ThermoPoint pt;
+    double Tn, rhon;
+    if (t_fast_starts && node_start(fluid, p, y, kind, phase, Tn, rhon) &&
+        solve_temperature_2d(fluid, p, y, kind, phase, T_lo, T_hi, Tn, rhon, pt))
+        return pt;
+    if (!solve_temperature_2d(fluid, p, y, kind, phase, T_lo, T_hi, T0, rho0, pt))
+        pt = solve_temperature(fluid, p, y, kind, phase, T_lo, T_hi, T0, rho_bracketed);
+    return pt;
 }
 
 // Solve y(T, rho(T, p)) = target for T in [T_lo, T_hi] in the given phase.
@@ -310,19 +461,13 @@ FlashState flash_py(const Fluid& fluid, double p, double y, Caloric kind) {
     const double Qs = (y - yL) / (yV - yL);
     if (Qs < -1e-9) {
         const double T0 = std::max(sat.liquid.T - (yL - y) / caloric_slope(sat.liquid, kind), fluid.T_min());
-        ThermoPoint pt;
-        if (solve_temperature_2d(fluid, p, y, kind, Phase::kLiquid, fluid.T_min(), sat.liquid.T, T0, sat.liquid.rho, pt))
-            return single_phase(pt, p);
-        return single_phase(solve_temperature(fluid, p, y, kind, Phase::kLiquid, fluid.T_min(), sat.liquid.T, T0,
-                                              sat.liquid.rho), p);
+        return single_phase(solve_single_phase(fluid, p, y, kind, Phase::kLiquid, fluid.T_min(), sat.liquid.T, T0,
+                                               sat.liquid.rho, sat.liquid.rho), p);
     }
     if (Qs > 1.0 + 1e-9) {
         const double T0 = std::min(sat.vapor.T + (y - yV) / caloric_slope(sat.vapor, kind), T_upper);
-        ThermoPoint pt;
-        if (solve_temperature_2d(fluid, p, y, kind, Phase::kGas, sat.vapor.T, T_upper, T0,
-                                 sat.vapor.rho * sat.vapor.T / T0, pt))
-            return single_phase(pt, p);
-        return single_phase(solve_temperature(fluid, p, y, kind, Phase::kGas, sat.vapor.T, T_upper, T0, sat.vapor.rho), p);
+        return single_phase(solve_single_phase(fluid, p, y, kind, Phase::kGas, sat.vapor.T, T_upper, T0,
+                                               sat.vapor.rho * sat.vapor.T / T0, sat.vapor.rho), p);
     }
     // Within the classification tolerance of a saturation line the state is
     // that saturated state: the quality is clamped to [0, 1].
@@ -336,13 +481,13 @@ FlashState flash_py(const Fluid& fluid, double p, double y, Caloric kind) {
 
 const SaturationPair& cached_saturation_at_p(const Fluid& fluid, double p) {
     if (!t_cache_enabled) {
-        t_uncached = fluid.saturation_at_p(p);
+        t_uncached = t_fast_starts ? fluid.saturation_at_p(p) : fluid.saturation_at_p_reference(p);
         return t_uncached;
     }
     for (const auto& e : t_cache)
         if (e.fluid == &fluid && e.p == p) return e.sat;
     CacheEntry& slot = t_cache[t_cache_next];
-    slot.sat = fluid.saturation_at_p(p);   // throws before the slot is claimed
+    slot.sat = t_fast_starts ? fluid.saturation_at_p(p) : fluid.saturation_at_p_reference(p);   // throws before the slot is claimed
     slot.fluid = &fluid;
     slot.p = p;
     t_cache_next = (t_cache_next + 1) % kCacheSize;
@@ -352,6 +497,12 @@ const SaturationPair& cached_saturation_at_p(const Fluid& fluid, double p) {
 void set_saturation_cache_enabled(bool enabled) {
     t_cache_enabled = enabled;
     for (auto& e : t_cache) e.fluid = nullptr;
+}
+
+void set_fast_starts_enabled(bool enabled) {
+    t_fast_starts = enabled;
+    for (auto& e : t_cache) e.fluid = nullptr;
+    for (auto& n : t_nodes) n.fluid = nullptr;
 }
 
 FlashState flash_pq(const Fluid& fluid, double p, double Q) {

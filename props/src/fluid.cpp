@@ -239,7 +239,42 @@ double Fluid::sa_pressure(double T) const { return chebyshev(piece_for(data_.sup
 double Fluid::sa_rho_liquid(double T) const { return chebyshev(piece_for(data_.superancillary.rho_liquid, T), T); }
 double Fluid::sa_rho_vapor(double T) const { return chebyshev(piece_for(data_.superancillary.rho_vapor, T), T); }
 
+// Newton in the piece's variable x from a start interpolated in ln p between
+// the piece's ends (ln p is nearly linear in 1/T, hence in x over a piece),
+// ending when the correction falls below 1e-15, a few units in the last
+// place of x. The root of sa_temperature_reference in fewer steps: that
+// asks for a correction below 1e-16, finer than the spacing of doubles near
+// |x| = 1, and there runs on until the bracket closes.
 double Fluid::sa_temperature(double p) const {
+    const auto& pieces = data_.superancillary.p;
+    const auto it = std::upper_bound(sa_piece_p_.begin(), sa_piece_p_.end(), p);
+    std::size_t k = it == sa_piece_p_.begin() ? 0 : static_cast<std::size_t>(it - sa_piece_p_.begin()) - 1;
+    const ChebyshevPiece& pc = pieces[k];
+    double lo = -1.0, hi = 1.0;
+    double x = 0.0;
+    {
+        const double plo = sa_piece_p_[k];
+        const double phi = k + 1 < sa_piece_p_.size() ? sa_piece_p_[k + 1] : p_crit_;
+        if (phi > plo && plo > 0.0 && p > 0.0)
+            x = std::clamp(-1.0 + 2.0 * std::log(p / plo) / std::log(phi / plo), -1.0, 1.0);
+        if (!std::isfinite(x)) x = 0.0;
+    }
+    for (int i = 0; i < 60; ++i) {
+        double f, df;
+        chebyshev_with_slope(pc, x, f, df);
+        f -= p;
+        if (f == 0.0) break;
+        if (f < 0.0) lo = x; else hi = x;
+        double next = df > 0.0 ? x - f / df : 0.5 * (lo + hi);
+        if (!(next >= lo && next <= hi)) next = 0.5 * (lo + hi);
+        const bool settled = std::abs(next - x) <= 1e-15;
+        x = next;
+        if (settled || hi - lo <= 1e-16) break;
+    }
+    return 0.5 * ((pc.xmax - pc.xmin) * x + pc.xmax + pc.xmin);
+}
+
+double Fluid::sa_temperature_reference(double p) const {
     const auto& pieces = data_.superancillary.p;
     // p_sat is increasing in T: locate the piece by the pressures at the piece ends.
     const auto it = std::upper_bound(sa_piece_p_.begin(), sa_piece_p_.end(), p);
@@ -384,6 +419,14 @@ bool Fluid::solve_equilibrium(double T, double& rho_liquid, double& rho_vapor) c
         }
     }
     return false;
+}
+
+SaturationPair Fluid::saturation_at_p_reference(double p) const {
+    if (!data_.superancillary.present() || !(p >= p_sat_min_ && p < p_crit_)) return saturation_at_p(p);
+    SaturationPair sat;
+    sat.p = p;
+    sa_saturated_states(sa_temperature_reference(p), sat);
+    return sat;
 }
 
 SaturationPair Fluid::saturation_at_p(double p) const {

@@ -30,6 +30,26 @@ void counting_props_refuse(const char *output, const char *name1, double value1)
     refused_value1 = value1;
 }
 
+static counted_question *record_buffer = NULL;
+static long record_capacity = 0, recorded = 0;
+
+void counting_props_record(counted_question *buffer, long capacity)
+{
+    record_buffer = buffer;
+    record_capacity = buffer ? capacity : 0;
+    recorded = 0;
+}
+
+long counting_props_recorded(void) { return recorded; }
+
+static void copy_text(char *to, size_t size, const char *from)
+{
+    size_t n = from ? strlen(from) : 0;
+    if (n >= size) n = size - 1;
+    if (n) memcpy(to, from, n);
+    to[n] = '\0';
+}
+
 long counting_props_count(void) { return count; }
 void counting_props_reset(void) { count = 0; }
 
@@ -37,6 +57,15 @@ double PropsSI(const char *output, const char *name1, double value1, const char 
                const char *fluid)
 {
     ++count;
+    if (record_buffer && recorded < record_capacity) {
+        counted_question *q = &record_buffer[recorded++];
+        copy_text(q->output, sizeof q->output, output);
+        copy_text(q->name1, sizeof q->name1, name1);
+        copy_text(q->name2, sizeof q->name2, name2);
+        copy_text(q->fluid, sizeof q->fluid, fluid);
+        q->value1 = value1;
+        q->value2 = value2;
+    }
     if (refused_output && output && name1 && strcmp(output, refused_output) == 0 &&
         strcmp(name1, refused_name1) == 0 && value1 == refused_value1)
         return HUGE_VAL;

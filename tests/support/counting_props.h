@@ -21,6 +21,17 @@ void counting_props_reset(void);
  * (exactly) are refused; a null output refuses nothing. */
 void counting_props_refuse(const char *output, const char *name1, double value1);
 
+/* One query as asked, for replaying a run's question stream. */
+typedef struct {
+    char output[16], name1[16], name2[16], fluid[48];
+    double value1, value2;
+} counted_question;
+/* From now on, queries are also copied into `buffer` until `capacity` are
+ * held (a null buffer stops recording); counting_props_recorded() tells how
+ * many are held. */
+void counting_props_record(counted_question *buffer, long capacity);
+long counting_props_recorded(void);
+
 double PropsSI(const char *output, const char *name1, double value1, const char *name2, double value2,
                const char *fluid);
 

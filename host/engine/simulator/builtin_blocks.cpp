@@ -72,6 +72,7 @@ public:
         for (std::size_t i = 0; i < slope_.size(); ++i) out(0)[i] = initial_[i] + slope_[i] * dt;
     }
     std::vector<double> breakpoints() const override { return {start_}; }
+    std::vector<double> jumps() const override { return {}; }  // the ramp only bends at its start
 
 private:
     double start_;
@@ -141,6 +142,15 @@ public:
     }
 
     std::vector<double> breakpoints() const override { return times_; }
+    // A row repeating the previous row's time makes a jump; every other row
+    // only bends the line.
+    std::vector<double> jumps() const override
+    {
+        std::vector<double> out;
+        for (std::size_t i = 1; i < times_.size(); ++i)
+            if (times_[i] == times_[i - 1]) out.push_back(times_[i]);
+        return out;
+    }
 
 private:
     void read_inline(Settings& s)

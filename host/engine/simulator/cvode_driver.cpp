@@ -2,7 +2,8 @@
 // internal step at a time (stopping exactly at source breakpoints and at the
 // stop time only), a major step after each, rows at output times interpolated
 // within the steps, and restarted where a block changed its states or asked
-// for a reset and at every breakpoint. Every SUNDIALS call is checked.
+// for a reset and where a source's output jumps (not where it only bends).
+// Every SUNDIALS call is checked.
 #include "simulation_impl.h"
 
 #include "errors.h"
@@ -244,7 +245,10 @@ struct Simulation::Impl::Stepper {
         const bool at_target =
             std::isfinite(target) && (flag == CV_TSTOP_RETURN || std::fabs(tret - target) <= eps);
         t = at_target ? target : tret;
-        at_break = at_target && next_break < breakpoints.size() && breakpoints[next_break] <= t + eps;
+        // A source whose output jumps here restarts the integrator; one that
+        // only bends needs the stop, not a restart.
+        at_break = at_target && next_break < breakpoints.size() && breakpoints[next_break] <= t + eps &&
+                   std::binary_search(sim.jump_times.begin(), sim.jump_times.end(), target);
     }
 
     // A row at time t_out inside the latest step, from the step's own
@@ -257,7 +261,7 @@ struct Simulation::Impl::Stepper {
     }
 
     // The major step at the end of the latest step; the integrator restarts
-    // where a block changed its states and at a breakpoint.
+    // where a block changed its states and where a source jumps.
     void complete(bool log_now)
     {
         const bool changed = sim.major_step(t, N_VGetArrayPointer(cv.y), log_now, observer);
@@ -269,6 +273,8 @@ struct Simulation::Impl::Stepper {
     {
         collect();
         check_sundials(CVodeReInit(cv.mem, t, cv.y), "CVodeReInit");
+        // The loops' solutions before a jump say nothing of those after.
+        for (auto& L : sim.loops) L.previous_values.clear();
         ++sim.stats.restarts;
     }
 

@@ -2,6 +2,7 @@
 // their sources and scales, the model's starting values, the solver).
 #pragma once
 
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,13 @@ public:
 struct LoopRuntime {
     LoopPlan plan;
     std::vector<double> tear_values;             // what the torn inputs read
+    std::vector<double> accepted_values;         // the solution at the latest major step
+    double accepted_time = NAN;
+    // The solution at the major step before, for a start extrapolated in time
+    // (empty after a restart of the integrator).
+    std::vector<double> previous_values;
+    double previous_time = NAN;
+    double last_solve_time = NAN;                // time of the latest solve
     std::vector<const double*> tear_sources;     // the outputs the tear variables stand for
     std::vector<double> max_seen;                // largest magnitude seen per tear variable
     std::vector<std::optional<double>> guesses;  // starting values from the model file

@@ -39,11 +39,16 @@ void Simulation::Impl::build_blocks(PluginRegistry& registry)
         offset += static_cast<int>(b->cont_states().size());
     }
     n_states = offset;
-    for (auto& b : blocks)
+    for (auto& b : blocks) {
         for (double t : b->breakpoints())
             if (t > model.solver.start_time && t < model.solver.stop_time) breakpoints.push_back(t);
-    std::sort(breakpoints.begin(), breakpoints.end());
-    breakpoints.erase(std::unique(breakpoints.begin(), breakpoints.end()), breakpoints.end());
+        for (double t : b->jumps())
+            if (t > model.solver.start_time && t < model.solver.stop_time) jump_times.push_back(t);
+    }
+    for (auto* times : {&breakpoints, &jump_times}) {
+        std::sort(times->begin(), times->end());
+        times->erase(std::unique(times->begin(), times->end()), times->end());
+    }
 }
 
 int Simulation::Impl::block_index(const std::string& name, const std::string& where) const

@@ -54,8 +54,13 @@ public:
     virtual void set_steady_evaluation(bool /*on*/) {}
 
     // Times at which the block's outputs jump or bend (source discontinuities):
-    // the integrator stops there and restarts.
+    // the integrator stops there.
     virtual std::vector<double> breakpoints() const { return {}; }
+    // Of those, the times at which the outputs jump: the integrator restarts
+    // there. Across a bend (a change of slope) the solution stays smooth
+    // enough for the step and order control to carry the integrator's history
+    // on, and a restart would only start it again from tiny first-order steps.
+    virtual std::vector<double> jumps() const { return breakpoints(); }
     // How messages should name the signal wired to an input element (its
     // logged name where it has one); told once the wiring is done.
     virtual void name_input(int /*port*/, int /*element*/, const std::string& /*signal*/) {}

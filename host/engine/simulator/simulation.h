@@ -17,8 +17,11 @@
 // changes nothing; a change made at a major step (in outputs, update or the
 // derivatives call of that step) is taken over and the integrator restarts
 // from the new states. It also restarts after a change of a block's discrete
-// states (a mode switch) and at every source breakpoint (step time, table
-// row), so that no integration step spans a discontinuity. The major steps
+// states (a mode switch) and where a source's output jumps (step time, a
+// table row repeating the previous row's time). It stops, without a restart,
+// where a source only bends (a ramp's start, any other table row), so that no
+// integration step spans a discontinuity and the step and order control
+// carries on across a change of slope. The major steps
 // are the integrator's own steps: it does not stop at the output times, whose
 // rows are interpolated within the steps (states from CVODE's dense output,
 // outputs evaluated there as in a minor step), so that the output interval
@@ -44,7 +47,7 @@ struct RunStatistics {
     long nonlinear_iterations = 0;
     long nonlinear_convergence_failures = 0;
     long jacobian_evaluations = 0;
-    long restarts = 0;            // CVodeReInit after a state change or a breakpoint
+    long restarts = 0;            // CVodeReInit after a state change or where a source jumps
     long loop_solves = 0;
     long loop_iterations = 0;     // Newton iterations over all loop solves
     long loop_residual_evaluations = 0;

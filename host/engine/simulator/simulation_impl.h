@@ -48,6 +48,7 @@ struct Simulation::Impl {
     std::vector<int> state_offset;  // per block, into the global state vector
     int n_states = 0;
     std::vector<double> breakpoints;
+    std::vector<double> jump_times;   // the breakpoints at which an output jumps (restarts)
 
     RunStatistics stats;
     double t_now = 0.0;
@@ -90,6 +91,8 @@ struct Simulation::Impl {
     std::optional<std::string> evaluate_outputs(double t, bool major);
     // Right-hand side for CVODE: a minor step.
     int rhs(double t, const double* y, double* dy);
+    int rhs_evaluation(double t, const double* y, double* dy);
+    void restart_loops_from_accepted();
     int jacobian(double t, const double* y, const double* fy, double* const* columns, int n, double* ytmp,
                  double* ftmp);
     // Every logged row goes out here: at a major step and at an output time

@@ -83,8 +83,26 @@ std::optional<std::string> Simulation::Impl::evaluate_outputs(double t, bool maj
     return std::nullopt;
 }
 
+// After a trial state the integrator rejects (a block's refusal, a loop
+// that could not be solved, a non-finite value), the loops start again from
+// their solutions at the latest major step. A loop that has wandered onto
+// another root at a state far off (a long step's predictor) would otherwise
+// start every retry from that root, and the smaller steps would not help.
+void Simulation::Impl::restart_loops_from_accepted()
+{
+    for (auto& L : loops)
+        if (L.accepted_values.size() == L.tear_values.size()) L.tear_values = L.accepted_values;
+}
+
 // Right-hand side for CVODE: a minor step.
 int Simulation::Impl::rhs(double t, const double* y, double* dy)
+{
+    const int status = rhs_evaluation(t, y, dy);
+    if (status > 0) restart_loops_from_accepted();
+    return status;
+}
+
+int Simulation::Impl::rhs_evaluation(double t, const double* y, double* dy)
 {
     ++stats.rhs_evaluations;
     try {
@@ -190,6 +208,12 @@ bool Simulation::Impl::major_step(double t, double* y, bool log_now, RunObserver
     for (auto& b : blocks) disc_before.emplace_back(b->disc_states().begin(), b->disc_states().end());
 
     if (auto msg = evaluate_outputs(t, true)) throw SimulationError("non-finite output: " + *msg);
+    for (auto& L : loops) {
+        L.previous_values = std::move(L.accepted_values);
+        L.previous_time = L.accepted_time;
+        L.accepted_values = L.tear_values;
+        L.accepted_time = t;
+    }
     if (log_now) hand_off_row(t, observer);
     for (const auto& item : plan.order) {
         if (item.block >= 0)

@@ -29,6 +29,15 @@ struct FlashState {
 const SaturationPair& cached_saturation_at_p(const Fluid& fluid, double p);
 void set_saturation_cache_enabled(bool enabled);
 
+// Fast starts (on by default): Newton on (T, rho) accepts an evaluated point
+// whose correction is below 1e-12 relative, and a saturation state at a new
+// pressure inverts the superancillary from a start interpolated in ln p. Off,
+// the earlier iterations run (apply every correction and evaluate again; the
+// inversion's linear start and finer stop): the answers agree to about
+// 1e-12 relative. Meant for tests and benchmarks; switching clears the
+// saturation cache.
+void set_fast_starts_enabled(bool enabled);
+
 FlashState flash_pq(const Fluid& fluid, double p, double Q);
 FlashState flash_tq(const Fluid& fluid, double T, double Q);
 FlashState flash_ph(const Fluid& fluid, double p, double hmolar);

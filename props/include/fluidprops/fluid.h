@@ -65,6 +65,9 @@ public:
     // bubble and dew lines of the ancillaries). Throws PropertyError when p is
     // outside the saturation range.
     SaturationPair saturation_at_p(double p) const;
+    // The same with the superancillary inverted by the earlier, slower
+    // iteration (sa_temperature_reference): for tests and benchmarks.
+    SaturationPair saturation_at_p_reference(double p) const;
     // Both end states at temperature T (pure fluids; for blends Q = 0 is the
     // bubble point and Q = 1 the dew point at T).
     SaturationPair saturation_at_T(double T) const;
@@ -79,6 +82,9 @@ public:
     double sa_rho_liquid(double T) const;
     double sa_rho_vapor(double T) const;
     double sa_temperature(double p) const;   // inverse of sa_pressure
+    // The same root by the earlier iteration (linear start in p, correction
+    // below 1e-16): for tests and benchmarks.
+    double sa_temperature_reference(double p) const;
 
     // Ancillary curves and their inverse (T from value).
     static double ancillary(const AncillaryCurve& c, double T);

@@ -252,8 +252,10 @@ TEST_F(CompressorBlock, MatchesReferencePointsWithRealLibrary)
 }
 
 // Outputs over a grid of R134a operating points as the block computed them
-// before its pressure iteration stopped re-evaluating its ends, as
-// hexadecimal floats: they must stand to the last bit. Setting
+// before its pressure iteration stopped re-evaluating its ends (recorded
+// again when the flashes began to start from a grid of solved states: at
+// most 1e-14 relative apart), as hexadecimal floats: they must stand to the
+// last bit. Setting
 // CYCLESIM_RECORD_COMPRESSOR to a file name writes the current values there
 // instead of comparing.
 TEST_F(CompressorBlock, OutputsStandAsRecorded)

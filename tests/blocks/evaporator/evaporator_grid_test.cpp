@@ -182,7 +182,9 @@ TEST_F(EvaporatorGrid, SecondaryColderThanTheRefrigerantIsRefused)
 namespace {
 
 // Outputs recorded from the solver before its repeated evaluations were
-// removed: every grid point's return code, outputs and held enthalpy, and the
+// removed (recorded again when the flashes began to start from a grid of
+// solved states: at most 7e-13 relative apart): every grid point's return code,
+// outputs and held enthalpy, and the
 // superheated fraction over a sweep of duties, as hexadecimal floats so that
 // the comparison is exact. Setting CYCLESIM_RECORD_EVAPORATOR to a file name
 // writes the current values there instead of comparing.

@@ -7,6 +7,7 @@
 // and the settings each block refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -36,6 +37,7 @@ struct Outcome {
     std::vector<std::string> loops;     // algebraic loops
     std::vector<std::string> feedback;  // feedback loops broken by a block without feedthrough
     int states = 0;
+    cyclesim::RunStatistics stats;
 };
 
 Outcome simulate(const json& model)
@@ -48,6 +50,7 @@ Outcome simulate(const json& model)
     o.feedback = sim.feedback_loops();
     o.states = sim.num_states();
     sim.run(o.trace);
+    o.stats = sim.statistics();
     return o;
 }
 
@@ -95,6 +98,43 @@ TEST(Integrator, RampsAtItsInputAndIsHeldAgainstItsLimits)
         EXPECT_LE(o.trace.rows[k][1], 3.0);
         EXPECT_GE(o.trace.rows[k][1], -1.0);
     }
+}
+
+// A table's rows only bend its line, except a row repeating the previous
+// time, where it jumps: the integrator stops at every row but restarts only
+// at the jump, and the integral of the line stays exact to the tolerance
+// across both.
+TEST(Integrator, StopsAtEveryTableRowAndRestartsOnlyWhereTheTableJumps)
+{
+    json model = {{"blocks",
+                   {{{"name", "u"}, {"type", "table"}, {"time", {0.0, 1.0, 2.0, 3.0, 3.0, 5.0, 6.0}},
+                     {"values", {0.0, 2.0, -1.0, 0.5, 3.0, 1.0, 1.0}}},
+                    {{"name", "x"}, {"type", "integrator"}}}},
+                  {"connections", {{{"from", "u.0"}, {"to", "x.0"}}}},
+                  {"log", {"u.0.0", "x.0.0"}},
+                  {"solver", {{"stop_time", 8.0}, {"rtol", 1e-8}, {"atol", 1e-10}}}};
+    auto o = simulate(model);
+    // Every row's time is a major step.
+    for (double tb : {1.0, 2.0, 3.0, 5.0, 6.0})
+        EXPECT_NE(std::find(o.trace.t.begin(), o.trace.t.end(), tb), o.trace.t.end()) << tb;
+    EXPECT_EQ(o.stats.restarts, 1);
+    // The exact integral of the piecewise-linear input.
+    auto exact = [](double t) {
+        const double a[] = {0, 1, 2, 3, 5, 6};
+        const double yl[] = {0, 2, -1, 3, 1, 1};     // each segment's value at its start (3: after the jump)
+        const double yb[] = {2, -1, 0.5, 1, 1, 1};   // and at its end
+        double x = 0;
+        for (int k = 0; k < 6; ++k) {
+            const double t0 = a[k], t1 = k < 5 ? a[k + 1] : 1e9;
+            if (t <= t0) break;
+            const double te = std::min(t, t1);
+            const double y0 = yl[k], slope = k < 5 ? (yb[k] - y0) / (t1 - t0) : 0.0;
+            x += y0 * (te - t0) + 0.5 * slope * (te - t0) * (te - t0);
+        }
+        return x;
+    };
+    for (std::size_t k = 0; k < o.trace.t.size(); ++k)
+        EXPECT_NEAR(o.trace.rows[k][1], exact(o.trace.t[k]), 1e-6) << "t = " << o.trace.t[k];
 }
 
 TEST(Integrator, RisingResetInputReturnsTheStateToInitial)
