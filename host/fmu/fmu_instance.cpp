@@ -267,6 +267,11 @@ fmi2Status Instance::terminate()
         log(fmi2Error, "logStatusError", "fmi2Terminate before initialisation");
         return fmi2Error;
     }
+    // What the blocks found legal but suspicious over the run (a controller
+    // held at a limit throughout, a setpoint in degC), as a cyclesim run
+    // reports it in its log and summary.
+    if (simulation_)
+        for (const auto& w : simulation_->block_warnings()) log(fmi2Warning, "logStatusWarning", w);
     tear_down();
     phase_ = Phase::terminated;
     return fmi2OK;

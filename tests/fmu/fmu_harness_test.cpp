@@ -287,6 +287,27 @@ TEST(FmuRun, ParameterSetBeforeInitialisationActsAndIsRefusedAfter)
     fmu.free_instance(c);
 }
 
+TEST(FmuRun, ASetpointInDegreesCelsiusIsReportedAsAWarningAtTerminate)
+{
+    // Legal, so the steps go on; the importer's logger hears of it at the end.
+    Fmu fmu(kChillerFmu, scratch("degc"));
+    messages().clear();
+    fmi2Component c = fmu.make();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(fmu.set(c, "T_water_setpoint", 7.0), fmi2OK);
+    ASSERT_EQ(fmu.setup_experiment(c, fmi2False, 0.0, 0.0, fmi2True, kStop), fmi2OK);
+    ASSERT_EQ(fmu.enter_initialization(c), fmi2OK);
+    ASSERT_EQ(fmu.exit_initialization(c), fmi2OK) << all_messages();
+    for (double t = 0; t < 4 * kStep - 1e-9; t += kStep) ASSERT_EQ(fmu.do_step(c, t, kStep, fmi2True), fmi2OK) << all_messages();
+    messages().clear();
+    ASSERT_EQ(fmu.terminate(c), fmi2OK);
+    bool warned = false;
+    for (const auto& m : messages())
+        warned = warned || (m.status == fmi2Warning && m.text.find("pid 'water_pi': its setpoint was 7") != std::string::npos);
+    EXPECT_TRUE(warned) << all_messages();
+    fmu.free_instance(c);
+}
+
 TEST(FmuRun, RunsFromACopyInAnEmptyFolderAndLeavesTheWorkingDirectory)
 {
     const Results ref = reference_run();
