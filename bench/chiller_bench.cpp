@@ -7,58 +7,23 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
-#include "counting_props.h"
-#include "errors.h"
-#include "model_file.h"
-#include "simulation.h"
-#include "test_workdir.h"
-
-extern "C" {
-#include "sfun_runtime.h"
-}
+#include "model_run.h"
 
 namespace {
 
 using json = nlohmann::json;
 
-void discard(const char*, void*) {}
-
 void ChillerRun(benchmark::State& state)
 {
-    const std::filesystem::path model_path = std::filesystem::path(CYCLESIM_SOURCE_DIR) / "examples" / "chiller" / "chiller.json";
-    json doc;
-    {
-        std::ifstream in(model_path);
-        doc = json::parse(in);
-    }
+    const auto model_path = benchrun::example("chiller", "chiller.json");
+    json doc = benchrun::read_model(model_path);
     doc["solver"]["stop_time"] = static_cast<double>(state.range(0));
     doc.erase("plots");
-    sfun_set_print_sink(&discard, nullptr);
-
-    testsupport::ScopedWorkdir wd(testsupport::build_dir() / "testlib" / "libcounting_props.so");
-    if (!counting_props_use(testsupport::real_library().c_str())) {
-        state.SkipWithError("real property library not built");
-        return;
-    }
-    cyclesim::RunStatistics stats;
-    long queries = 0;
-    try {
-        cyclesim::PluginRegistry registry(testsupport::blocks_dir());
-        for (auto _ : state) {
-            counting_props_reset();
-            cyclesim::Simulation sim(cyclesim::parse_model(doc, model_path.string()), registry);
-            cyclesim::RunObserver quiet;
-            sim.run(quiet);
-            stats = sim.statistics();
-            queries = counting_props_count();
-        }
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
-        return;
-    }
+    const auto run = benchrun::run_each_iteration(state, doc, model_path, true);
+    if (!run.ok) return;
+    const auto& stats = run.stats;
+    const long queries = run.queries;
     state.counters["queries"] = static_cast<double>(queries);
     state.counters["steps"] = static_cast<double>(stats.major_steps);
     state.counters["rhs"] = static_cast<double>(stats.rhs_evaluations);

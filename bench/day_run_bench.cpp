@@ -17,24 +17,12 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
-#include "counting_props.h"
-#include "errors.h"
-#include "model_file.h"
-#include "simulation.h"
-#include "test_workdir.h"
-
-extern "C" {
-#include "sfun_runtime.h"
-}
+#include "model_run.h"
 
 namespace {
 
 using json = nlohmann::json;
-
-void discard(const char*, void*) {}
 
 // A source table held at its first value.
 void hold(json& doc, const std::string& block)
@@ -71,33 +59,15 @@ void set_constant(json& doc, const std::string& block, double value)
 
 void DayRun(benchmark::State& state)
 {
-    const std::filesystem::path model_path =
-        std::filesystem::path(CYCLESIM_SOURCE_DIR) / "examples" / "controlled_chiller" / "controlled_chiller.json";
-    json doc;
-    {
-        std::ifstream in(model_path);
-        doc = json::parse(in);
-    }
+    const auto model_path = benchrun::example("controlled_chiller", "controlled_chiller.json");
+    json doc = benchrun::read_model(model_path);
     doc["solver"]["stop_time"] = 86400.0;
     doc["solver"]["output_interval"] = static_cast<double>(state.range(0));
     doc.erase("plots");
     for (const char* block : {"water_load", "ambient_rise", "fan"}) hold(doc, block);
-    sfun_set_print_sink(&discard, nullptr);
-
-    testsupport::ScopedWorkdir wd(testsupport::real_library());
-    cyclesim::RunStatistics stats;
-    try {
-        cyclesim::PluginRegistry registry(testsupport::blocks_dir());
-        for (auto _ : state) {
-            cyclesim::Simulation sim(cyclesim::parse_model(doc, model_path.string()), registry);
-            cyclesim::RunObserver quiet;
-            sim.run(quiet);
-            stats = sim.statistics();
-        }
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
-        return;
-    }
+    const auto run = benchrun::run_each_iteration(state, doc, model_path, false);
+    if (!run.ok) return;
+    const auto& stats = run.stats;
     state.counters["steps"] = static_cast<double>(stats.integrator_steps);
     state.counters["rhs"] = static_cast<double>(stats.rhs_evaluations);
     state.counters["rows"] = static_cast<double>(stats.logged_rows);
@@ -106,13 +76,8 @@ void DayRun(benchmark::State& state)
 
 void DayProfile(benchmark::State& state)
 {
-    const std::filesystem::path model_path =
-        std::filesystem::path(CYCLESIM_SOURCE_DIR) / "examples" / "controlled_chiller" / "controlled_chiller.json";
-    json doc;
-    {
-        std::ifstream in(model_path);
-        doc = json::parse(in);
-    }
+    const auto model_path = benchrun::example("controlled_chiller", "controlled_chiller.json");
+    json doc = benchrun::read_model(model_path);
     doc["solver"]["stop_time"] = 86400.0;
     doc["solver"]["output_interval"] = static_cast<double>(state.range(0));
     doc.erase("plots");
@@ -123,29 +88,10 @@ void DayProfile(benchmark::State& state)
     set_constant(doc, "ambient", 295.15);
     daily_table(doc, "ambient_rise", 295.15, 311.15, 15.0, table_step);
     hold(doc, "fan");
-    sfun_set_print_sink(&discard, nullptr);
-
-    testsupport::ScopedWorkdir wd(testsupport::build_dir() / "testlib" / "libcounting_props.so");
-    if (!counting_props_use(testsupport::real_library().c_str())) {
-        state.SkipWithError("real property library not built");
-        return;
-    }
-    cyclesim::RunStatistics stats;
-    long queries = 0;
-    try {
-        cyclesim::PluginRegistry registry(testsupport::blocks_dir());
-        for (auto _ : state) {
-            counting_props_reset();
-            cyclesim::Simulation sim(cyclesim::parse_model(doc, model_path.string()), registry);
-            cyclesim::RunObserver quiet;
-            sim.run(quiet);
-            stats = sim.statistics();
-            queries = counting_props_count();
-        }
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
-        return;
-    }
+    const auto run = benchrun::run_each_iteration(state, doc, model_path, true);
+    if (!run.ok) return;
+    const auto& stats = run.stats;
+    const long queries = run.queries;
     state.counters["steps"] = static_cast<double>(stats.integrator_steps);
     state.counters["rhs"] = static_cast<double>(stats.rhs_evaluations);
     state.counters["restarts"] = static_cast<double>(stats.restarts);
