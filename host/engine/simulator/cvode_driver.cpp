@@ -112,16 +112,16 @@ struct Simulation::Impl::Stepper {
     // restart and once more at the end.
     void collect()
     {
-        RunStatistics& stats = sim.stats;
-        stats.integrator_steps += cvode_counter(CVodeGetNumSteps, cv.mem, "CVodeGetNumSteps");
-        stats.error_test_failures += cvode_counter(CVodeGetNumErrTestFails, cv.mem, "CVodeGetNumErrTestFails");
-        stats.nonlinear_iterations += cvode_counter(CVodeGetNumNonlinSolvIters, cv.mem, "CVodeGetNumNonlinSolvIters");
-        stats.nonlinear_convergence_failures +=
+        RunStatistics& counts = sim.stats;
+        counts.integrator_steps += cvode_counter(CVodeGetNumSteps, cv.mem, "CVodeGetNumSteps");
+        counts.error_test_failures += cvode_counter(CVodeGetNumErrTestFails, cv.mem, "CVodeGetNumErrTestFails");
+        counts.nonlinear_iterations += cvode_counter(CVodeGetNumNonlinSolvIters, cv.mem, "CVodeGetNumNonlinSolvIters");
+        counts.nonlinear_convergence_failures +=
             cvode_counter(CVodeGetNumNonlinSolvConvFails, cv.mem, "CVodeGetNumNonlinSolvConvFails");
-        stats.jacobian_evaluations += cvode_counter(CVodeGetNumJacEvals, cv.mem, "CVodeGetNumJacEvals");
+        counts.jacobian_evaluations += cvode_counter(CVodeGetNumJacEvals, cv.mem, "CVodeGetNumJacEvals");
         double h = 0;
         check_sundials(CVodeGetLastStep(cv.mem, &h), "CVodeGetLastStep");
-        if (h > 0) stats.last_step_size = h;
+        if (h > 0) counts.last_step_size = h;
     }
 
     // The first major step at the start time (its row logged) and the
@@ -199,9 +199,9 @@ struct Simulation::Impl::Stepper {
     void step()
     {
         const SolverSpec& s = sim.model.solver;
-        const auto& breakpoints = sim.breakpoints;
-        while (next_break < breakpoints.size() && breakpoints[next_break] <= t + eps) ++next_break;
-        const double target = next_break < breakpoints.size() ? std::min(breakpoints[next_break], stop) : stop;
+        const auto& breaks = sim.breakpoints;
+        while (next_break < breaks.size() && breaks[next_break] <= t + eps) ++next_break;
+        const double target = next_break < breaks.size() ? std::min(breaks[next_break], stop) : stop;
         if (std::isfinite(target)) check_sundials(CVodeSetStopTime(cv.mem, target), "CVodeSetStopTime");
 
         sim.integrator_message.clear();
@@ -247,7 +247,7 @@ struct Simulation::Impl::Stepper {
         t = at_target ? target : tret;
         // A source whose output jumps here restarts the integrator; one that
         // only bends needs the stop, not a restart.
-        at_break = at_target && next_break < breakpoints.size() && breakpoints[next_break] <= t + eps &&
+        at_break = at_target && next_break < breaks.size() && breaks[next_break] <= t + eps &&
                    std::binary_search(sim.jump_times.begin(), sim.jump_times.end(), target);
     }
 
