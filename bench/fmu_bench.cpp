@@ -5,9 +5,10 @@
 // time per communication step.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 
+#include "child_process.h"
 #include "fmu_importer.h"
 
 namespace {
@@ -20,11 +21,13 @@ const fs::path& exported_chiller()
         const fs::path dir = fs::temp_directory_path() / "cyclesim_fmu_bench";
         fs::create_directories(dir);
         const fs::path file = dir / "controlled_chiller.fmu";
-        const std::string command = std::string("'") + CYCLESIM_BUILD_DIR + "/bin/cyclesim' fmu '" +
-                                    CYCLESIM_SOURCE_DIR +
-                                    "/examples/controlled_chiller/controlled_chiller.json' -o '" + file.string() +
-                                    "' > /dev/null";
-        if (std::system(command.c_str()) != 0) throw std::runtime_error("cyclesim fmu failed");
+        // An argument vector, no shell: the paths are data.
+        const cyclesim::ProcessResult r = cyclesim::run_process(
+            {std::string(CYCLESIM_BUILD_DIR) + "/bin/cyclesim", "fmu",
+             std::string(CYCLESIM_SOURCE_DIR) + "/examples/controlled_chiller/controlled_chiller.json", "-o",
+             file.string()},
+            dir);
+        if (r.exit_code != 0) throw std::runtime_error("cyclesim fmu failed: " + r.err);
         return file;
     }();
     return fmu;
