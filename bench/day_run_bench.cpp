@@ -57,13 +57,20 @@ void set_constant(json& doc, const std::string& block, double value)
         if (b["name"] == block) b["value"] = value;
 }
 
+// The controlled chiller for one day, rows every `output_interval` seconds.
+json day_model(const std::filesystem::path& model_path, double output_interval)
+{
+    json doc = benchrun::read_model(model_path);
+    doc["solver"]["stop_time"] = 86400.0;
+    doc["solver"]["output_interval"] = output_interval;
+    doc.erase("plots");
+    return doc;
+}
+
 void DayRun(benchmark::State& state)
 {
     const auto model_path = benchrun::example("controlled_chiller", "controlled_chiller.json");
-    json doc = benchrun::read_model(model_path);
-    doc["solver"]["stop_time"] = 86400.0;
-    doc["solver"]["output_interval"] = static_cast<double>(state.range(0));
-    doc.erase("plots");
+    json doc = day_model(model_path, static_cast<double>(state.range(0)));
     for (const char* block : {"water_load", "ambient_rise", "fan"}) hold(doc, block);
     const auto run = benchrun::run_each_iteration(state, doc, model_path, false);
     if (!run.ok) return;
@@ -77,10 +84,7 @@ void DayRun(benchmark::State& state)
 void DayProfile(benchmark::State& state)
 {
     const auto model_path = benchrun::example("controlled_chiller", "controlled_chiller.json");
-    json doc = benchrun::read_model(model_path);
-    doc["solver"]["stop_time"] = 86400.0;
-    doc["solver"]["output_interval"] = static_cast<double>(state.range(0));
-    doc.erase("plots");
+    json doc = day_model(model_path, static_cast<double>(state.range(0)));
     const double table_step = static_cast<double>(state.range(1));
     // Base values plus the tables' offsets: water 10-15 degC, air 22-38 degC.
     set_constant(doc, "water_inlet", 283.15);

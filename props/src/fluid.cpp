@@ -239,6 +239,18 @@ double Fluid::sa_pressure(double T) const { return chebyshev(piece_for(data_.sup
 double Fluid::sa_rho_liquid(double T) const { return chebyshev(piece_for(data_.superancillary.rho_liquid, T), T); }
 double Fluid::sa_rho_vapor(double T) const { return chebyshev(piece_for(data_.superancillary.rho_vapor, T), T); }
 
+// p_sat is increasing in T: the piece holding p, located by the pressures
+// at the piece ends, and those pressures (the last piece ends at the
+// critical point).
+std::size_t Fluid::sa_piece_index(double p) const {
+    const auto it = std::upper_bound(sa_piece_p_.begin(), sa_piece_p_.end(), p);
+    return it == sa_piece_p_.begin() ? 0 : static_cast<std::size_t>(it - sa_piece_p_.begin()) - 1;
+}
+
+std::pair<double, double> Fluid::sa_piece_pressures(std::size_t k) const {
+    return {sa_piece_p_[k], k + 1 < sa_piece_p_.size() ? sa_piece_p_[k + 1] : p_crit_};
+}
+
 // Newton in the piece's variable x from a start interpolated in ln p between
 // the piece's ends (ln p is nearly linear in 1/T, hence in x over a piece),
 // ending when the correction falls below 1e-15, a few units in the last
@@ -246,15 +258,12 @@ double Fluid::sa_rho_vapor(double T) const { return chebyshev(piece_for(data_.su
 // asks for a correction below 1e-16, finer than the spacing of doubles near
 // |x| = 1, and there runs on until the bracket closes.
 double Fluid::sa_temperature(double p) const {
-    const auto& pieces = data_.superancillary.p;
-    const auto it = std::upper_bound(sa_piece_p_.begin(), sa_piece_p_.end(), p);
-    std::size_t k = it == sa_piece_p_.begin() ? 0 : static_cast<std::size_t>(it - sa_piece_p_.begin()) - 1;
-    const ChebyshevPiece& pc = pieces[k];
+    const std::size_t k = sa_piece_index(p);
+    const ChebyshevPiece& pc = data_.superancillary.p[k];
     double lo = -1.0, hi = 1.0;
     double x = 0.0;
     {
-        const double plo = sa_piece_p_[k];
-        const double phi = k + 1 < sa_piece_p_.size() ? sa_piece_p_[k + 1] : p_crit_;
+        const auto [plo, phi] = sa_piece_pressures(k);
         if (phi > plo && plo > 0.0 && p > 0.0)
             x = std::clamp(-1.0 + 2.0 * std::log(p / plo) / std::log(phi / plo), -1.0, 1.0);
         if (!std::isfinite(x)) x = 0.0;
@@ -275,17 +284,13 @@ double Fluid::sa_temperature(double p) const {
 }
 
 double Fluid::sa_temperature_reference(double p) const {
-    const auto& pieces = data_.superancillary.p;
-    // p_sat is increasing in T: locate the piece by the pressures at the piece ends.
-    const auto it = std::upper_bound(sa_piece_p_.begin(), sa_piece_p_.end(), p);
-    std::size_t k = it == sa_piece_p_.begin() ? 0 : static_cast<std::size_t>(it - sa_piece_p_.begin()) - 1;
-    const ChebyshevPiece& pc = pieces[k];
+    const std::size_t k = sa_piece_index(p);
+    const ChebyshevPiece& pc = data_.superancillary.p[k];
     // Safeguarded Newton in the piece's variable x in [-1, 1].
     double lo = -1.0, hi = 1.0;
     double x = 0.0;
     {
-        const double plo = sa_piece_p_[k];
-        const double phi = k + 1 < sa_piece_p_.size() ? sa_piece_p_[k + 1] : p_crit_;
+        const auto [plo, phi] = sa_piece_pressures(k);
         if (phi > plo) x = std::clamp(-1.0 + 2.0 * (p - plo) / (phi - plo), -1.0, 1.0);
     }
     for (int i = 0; i < 60; ++i) {

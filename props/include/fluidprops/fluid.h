@@ -5,6 +5,7 @@
 // conversion to the mass basis of PropsSI happens in props_si.cpp.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "fluidprops/fluid_data.h"
@@ -102,6 +103,8 @@ private:
 
     const FluidData& data_;
     double T_crit_ = 0.0, p_crit_ = 0.0, rho_crit_ = 0.0, p_sat_min_ = 0.0;
+    std::size_t sa_piece_index(double p) const;
+    std::pair<double, double> sa_piece_pressures(std::size_t k) const;
     std::vector<double> sa_piece_p_;   // saturation pressure at the lower end of each superancillary piece
 };
 
